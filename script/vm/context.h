@@ -1,0 +1,119 @@
+// The Script context: one virtual machine instance. Every script routine takes
+// it first; it owns the Atom table and globals, the constant table, the VM stack,
+// the collected heap, the type classes, the message buffer and the result register.
+#pragma once
+
+#include "script/vm/atoms.h"
+#include "script/vm/heap.h"
+#include "script/vm/value.h"
+#include "script/vm/vm_config.h"
+
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zelph {
+
+struct NativeClass;
+
+// Option word bits.
+inline constexpr std::uint32_t kOptionBit0 = 1;
+inline constexpr std::uint32_t kOptionWarnUndefined = 4;
+
+// Calls a function Value: `self` is the receiver or null, args the argument
+// vector (count first). Returns false when the call failed (message buffer set).
+// Installed by the executor; without one, script functions cannot be called
+// from native code.
+using FunctionCaller = bool (*)(Context* ctx, const Value* self, const Value& callee, const Value* args);
+
+// One class registration run by CreateContext, in table order.
+using Registration = void (*)(Context* ctx);
+
+struct Context {
+    std::uint64_t userValue = 0;
+    std::uint32_t options = 0;   // kOptionBit0, kOptionWarnUndefined
+    std::uint32_t options2 = 0;
+
+    FunctionCaller callFunction = nullptr;
+
+    std::vector<Value> constants;  // every loaded module appends its constants
+    AtomTable atoms;
+    std::vector<Value> globals;    // by Atom number
+    std::uint32_t anonymousFunctions = 0;
+
+    // VM stack: grows toward the base; the slots above sp are live.
+    std::unique_ptr<Value[]> stack;
+    std::uint32_t stackSize = 0;
+    Value* sp = nullptr;
+    std::uint32_t savedPosition = 0;
+
+    NativeClass* typeClasses[kTypeClassCount] = {};
+
+    HeapState heap;
+    bool gcStress = false;          // collect at every safe point
+    std::vector<Value> markStack;   // work list of the collector
+    std::vector<const Value*> tempRoots;  // Values native code holds across calls
+
+    char message[kMessageBufferSize] = {};
+    std::string longDiagnostics;    // compiler diagnostics of 1023 bytes or more
+    Value result;                   // result register
+
+    std::FILE* traceFile = nullptr;  // the trace output; not owned
+    int nativeDepth = 0;             // nesting of recursive native conversions
+    std::vector<const void*> converting;  // arrays being joined (a cycle joins as "")
+
+    void (*hook)(int event, void* data) = nullptr;
+    void* hookData = nullptr;
+    std::uint32_t hostWord1 = 0;
+    std::uint32_t hostWord2 = 0xFFFFFFFFu;
+
+    Context() = default;
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+    ~Context();
+};
+
+// Creates a context: the stack of stackSize Values, the five shared Atoms, then
+// every registration in order under a protected handler. Returns null when a
+// registration failed (the partial context is destroyed).
+Context* CreateContext(std::uint32_t stackSize, std::uint64_t userValue, bool optionBit0,
+                       std::span<const Registration> registrations);
+// Runs every finalizer (a sweep with nothing marked) and frees everything.
+void DestroyContext(Context* ctx);
+
+struct ContextDeleter {
+    void operator()(Context* ctx) const { DestroyContext(ctx); }
+};
+using ContextPtr = std::unique_ptr<Context, ContextDeleter>;
+
+// Keeps a Value alive across calls back into the VM (a collection may run
+// there). Scoped: roots are released in reverse order of creation.
+class ValueRoot {
+public:
+    ValueRoot(Context* ctx, const Value& v = Value()) : ctx_(ctx), value(v) { ctx_->tempRoots.push_back(&value); }
+    ~ValueRoot() { ctx_->tempRoots.pop_back(); }
+    ValueRoot(const ValueRoot&) = delete;
+    ValueRoot& operator=(const ValueRoot&) = delete;
+
+private:
+    Context* ctx_;
+
+public:
+    Value value;
+};
+
+// Counts a level of native recursion; beyond kMaxNativeDepth, "stack overflow".
+class NativeDepthGuard {
+public:
+    explicit NativeDepthGuard(Context* ctx);
+    ~NativeDepthGuard() { --ctx_->nativeDepth; }
+    NativeDepthGuard(const NativeDepthGuard&) = delete;
+    NativeDepthGuard& operator=(const NativeDepthGuard&) = delete;
+
+private:
+    Context* ctx_;
+};
+
+} // namespace zelph
