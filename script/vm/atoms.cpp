@@ -3,7 +3,6 @@
 #include "script/vm/context.h"
 #include "script/vm/string_hash.h"
 
-#include <algorithm>
 
 namespace zelph {
 
@@ -12,17 +11,14 @@ namespace {
 constexpr std::uint64_t kUnsetMarker = std::uint64_t(1) << 32;
 } // namespace
 
-AtomTable::AtomTable()
-{
-    std::fill(std::begin(heads_), std::end(heads_), -1);
-}
+AtomTable::AtomTable() : heads_(kAtomBuckets, -1) {}
 
 std::int64_t AtomTable::Find(std::string_view name) const
 {
     name = name.substr(0, name.find('\0'));
-    std::uint32_t bucket = StringHash(name) & (kAtomBuckets - 1);
-    for (std::int32_t i = heads_[bucket]; i >= 0; i = records_[i].next)
-        if (records_[i].name == name)
+    std::uint32_t hash = StringHash(name);
+    for (std::int32_t i = *Bucket(hash); i >= 0; i = records_[i].next)
+        if (records_[i].hash == hash && records_[i].name == name)
             return i;
     return -1;
 }
@@ -31,19 +27,31 @@ Atom AtomTable::Intern(std::string_view name, bool* added)
 {
     name = name.substr(0, name.find('\0'));
     std::uint32_t hash = StringHash(name);
-    std::uint32_t bucket = hash & (kAtomBuckets - 1);
-    for (std::int32_t i = heads_[bucket]; i >= 0; i = records_[i].next) {
-        if (records_[i].name == name) {
+    for (std::int32_t i = *Bucket(hash); i >= 0; i = records_[i].next) {
+        if (records_[i].hash == hash && records_[i].name == name) {
             if (added)
                 *added = false;
             return static_cast<Atom>(i);
         }
     }
-    records_.push_back({std::string(name), hash, heads_[bucket]});
-    heads_[bucket] = static_cast<std::int32_t>(records_.size() - 1);
+    if (records_.size() >= 2 * heads_.size())
+        Grow();
+    std::int32_t* head = Bucket(hash);
+    records_.push_back({std::string(name), hash, *head});
+    *head = static_cast<std::int32_t>(records_.size() - 1);
     if (added)
         *added = true;
     return static_cast<Atom>(records_.size() - 1);
+}
+
+void AtomTable::Grow()
+{
+    heads_.assign(heads_.size() * 2, -1);
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        std::int32_t* head = Bucket(records_[i].hash);
+        records_[i].next = *head;
+        *head = static_cast<std::int32_t>(i);
+    }
 }
 
 const char* AtomTable::Name(Atom atom) const

@@ -39,8 +39,14 @@ private:
         std::uint32_t hash;
         std::int32_t next;  // next record of the bucket, -1 at the end
     };
-    std::vector<Record> records_;        // by Atom number
-    std::int32_t heads_[kAtomBuckets];   // newest record first
+    std::int32_t* Bucket(std::uint32_t hash) { return &heads_[hash & (heads_.size() - 1)]; }
+    const std::int32_t* Bucket(std::uint32_t hash) const { return &heads_[hash & (heads_.size() - 1)]; }
+    void Grow();
+
+    std::vector<Record> records_;  // by Atom number
+    // Chains of records, newest first; doubled as the table fills, so that a
+    // lookup walks one or two records (no script can see the chains).
+    std::vector<std::int32_t> heads_;
 };
 
 // Interns a name; a new Atom gets a global slot holding the unset marker.

@@ -97,10 +97,12 @@ TEST(NumberText, IntegerScanner)
         std::string label(c.text, c.text + std::char_traits<char16_t>::length(c.text));
         EXPECT_EQ(s.found, c.found) << label;
         EXPECT_EQ(s.fits, c.fits) << label;
-        if (c.fits)
+        if (c.fits) {
             EXPECT_EQ(s.integer, c.integer) << label;
-        if (c.found)
+        }
+        if (c.found) {
             EXPECT_EQ(s.end, c.end) << label;
+        }
     }
 }
 
