@@ -13,7 +13,7 @@ namespace {
 
 const Value kNoArguments[1] = {Value::Integer(0)};
 
-// Runs fn under a host-level handler; restores the stack pointer on failure.
+// Runs fn under a host-level handler (which restores the stack on failure).
 // A call back into the VM may collect: in stress mode it always does, so native
 // code that forgets to root what it holds fails at once.
 template <typename Fn>
@@ -21,13 +21,8 @@ bool ProtectedCall(Context* ctx, Fn&& fn)
 {
     if (ctx->gcStress)
         Collect(ctx);
-    Value* sp = ctx->sp;
     bool ok = false;
-    if (!Protected(ctx, [&] { ok = fn(); })) {
-        ctx->sp = sp;
-        return false;
-    }
-    return ok;
+    return Protected(ctx, [&] { ok = fn(); }) && ok;
 }
 
 bool UnknownMethod(Context* ctx, Atom name)

@@ -110,8 +110,16 @@ std::size_t Collect(Context* ctx)
         for (Value* v = ctx->sp + 1; v < ctx->stack.get() + ctx->stackSize; ++v)
             MarkValue(ctx, *v);
     MarkValue(ctx, ctx->result);
+    MarkValue(ctx, ctx->thrown);
     for (const Value* v : ctx->tempRoots)
         MarkValue(ctx, *v);
+    // Running functions stay alive even when no global holds them any more.
+    for (const Frame& frame : ctx->frames) {
+        if (frame.closure)
+            MarkValue(ctx, Value::Function(frame.closure));
+        for (const Value& v : frame.withList)
+            MarkValue(ctx, v);
+    }
     Drain(ctx);
     return Sweep(ctx);
 }

@@ -1,6 +1,7 @@
 #include "script/vm/context.h"
 
 #include "script/vm/error.h"
+#include "script/vm/interp.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -39,6 +40,7 @@ Context* CreateContext(std::uint32_t stackSize, std::uint64_t userValue, bool op
     ctx->sp = ctx->stack.get() + ctx->stackSize - 1;
     ctx->heap.threshold = kCollectThreshold;
     ctx->gcStress = GcStressRequested();
+    ctx->callFunction = CallFunctionValue;
 
     bool ok = Protected(ctx.get(), [&] {
         for (const char* name : {"__proto__", "prototype", "toSource", "toString", "valueOf"})

@@ -11,12 +11,37 @@
 #include <cstdio>
 #include <memory>
 #include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
 namespace zelph {
 
 struct NativeClass;
+struct CodeObject;
+
+// The interpreter's record of one script frame (the Values of the frame are on
+// the VM stack; this bookkeeping is not, so no script can corrupt it).
+struct Frame {
+    Value* fp;                       // the frame link slot
+    const std::uint32_t* returnTo;   // resume position in the caller; null: outermost of its run
+    Closure* closure;                // the running function: keeps its code alive
+    std::uint32_t count;             // arguments given
+    std::uint32_t missing;           // arguments ENTER supplied
+    std::vector<Value> withList;     // objects of the frame's with statements, outermost first
+};
+
+// A handler record: a script try block, or host-level protection.
+struct Handler {
+    bool isTry;
+    Value* sp;                       // try: stack pointer to restore
+    std::size_t frameCount;          // try: frames to keep
+    const std::uint32_t* resume;     // try: catch code
+};
+
+// Builds a regular-expression constant of a loaded module (the RegExp class
+// installs it); flags: 1 global, 2 ignore case, 4 multi-line.
+using RegExpMaker = Value (*)(Context* ctx, std::u16string_view pattern, std::uint8_t flags);
 
 // Option word bits.
 inline constexpr std::uint32_t kOptionBit0 = 1;
@@ -39,6 +64,9 @@ struct Context {
     FunctionCaller callFunction = nullptr;
 
     std::vector<Value> constants;  // every loaded module appends its constants
+    // Text of the string constants (static strings refer to it).
+    std::vector<std::unique_ptr<char16_t[]>> constantTexts;
+    RegExpMaker makeRegExp = nullptr;
     AtomTable atoms;
     std::vector<Value> globals;    // by Atom number
     std::uint32_t anonymousFunctions = 0;
@@ -47,7 +75,13 @@ struct Context {
     std::unique_ptr<Value[]> stack;
     std::uint32_t stackSize = 0;
     Value* sp = nullptr;
-    std::uint32_t savedPosition = 0;
+    const std::uint32_t* savedIp = nullptr;  // instruction position at the last native call
+
+    std::vector<Frame> frames;      // script frames of every active run
+    std::vector<Handler> handlers;  // innermost last
+    Value thrown;                   // the Value a THROW is carrying
+    int runDepth = 0;               // interpreter runs in progress
+    NativeClass* activeXClass = nullptr;  // its objects take GETELEM through "Item"
 
     NativeClass* typeClasses[kTypeClassCount] = {};
 
@@ -64,7 +98,7 @@ struct Context {
     int nativeDepth = 0;             // nesting of recursive native conversions
     std::vector<const void*> converting;  // arrays being joined (a cycle joins as "")
 
-    void (*hook)(int event, void* data) = nullptr;
+    int (*hook)(int event, void* data) = nullptr;
     void* hookData = nullptr;
     std::uint32_t hostWord1 = 0;
     std::uint32_t hostWord2 = 0xFFFFFFFFu;

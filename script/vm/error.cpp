@@ -29,6 +29,25 @@ std::string Vformat(const char* format, va_list args)
 
 } // namespace
 
+ProtectedScope::ProtectedScope(Context* ctx)
+    : ctx_(ctx), sp_(ctx->sp), frames_(ctx->frames.size()), handler_(ctx->handlers.size())
+{
+    ctx->handlers.push_back({false, nullptr, 0, nullptr});
+}
+
+ProtectedScope::~ProtectedScope()
+{
+    if (ctx_->handlers.size() > handler_)
+        ctx_->handlers.resize(handler_);
+}
+
+void ProtectedScope::Restore()
+{
+    ctx_->sp = sp_;
+    if (ctx_->frames.size() > frames_)
+        ctx_->frames.erase(ctx_->frames.begin() + static_cast<std::ptrdiff_t>(frames_), ctx_->frames.end());
+}
+
 void SetMessage(Context* ctx, std::string_view text)
 {
     std::size_t n = std::min(text.size(), kMessageBufferSize - 1);

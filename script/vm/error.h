@@ -13,8 +13,11 @@ namespace zelph {
 
 struct Context;
 
-// Thrown by RaiseRuntimeError; the text is in the message buffer.
-struct RuntimeError {};
+// Thrown by RaiseRuntimeError (the text is in the message buffer) and by a
+// script throw (thrown is set; the Value is the context's `thrown`).
+struct RuntimeError {
+    bool thrown = false;
+};
 
 // Prefixes the message buffer's text with "Runtime error: " (at most 1023
 // characters in all) and unwinds.
