@@ -486,6 +486,8 @@ void Interpreter::Loop(Registers& r)
     static_assert(sizeof dispatch / sizeof dispatch[0] == 256);
 
     Context* const ctx = ctx_;
+    Value* const base_ = this->base_;  // in registers: no store can change them
+    Value* const end_ = this->end_;
     Value* sp = r.sp;
     Value* fp = r.fp;
     const std::uint32_t* ip = r.ip;
@@ -532,11 +534,25 @@ void Interpreter::Loop(Registers& r)
     do {                            \
         OPERAND();                  \
         NEED(1);                    \
-        Value v_ = TOP;             \
+        const Value& v_ = TOP;      \
+        bool take_ = (cond);        \
         ++sp;                       \
-        if (cond)                   \
+        if (take_)                  \
             ip += a;                \
     } while (0)
+// Two integers compare inline; anything else through the operator rules.
+#define COMPARE(relation, cmp)                                          \
+    do {                                                                \
+        NEED(2);                                                        \
+        if (sp[2].tag == kInteger && sp[1].tag == kInteger) {           \
+            bool b_ = sp[2].i cmp sp[1].i;                              \
+            ++sp;                                                       \
+            TOP = Value::Boolean(b_);                                   \
+        } else {                                                        \
+            BINARY(CompareSlow(ctx, sp[2], sp[1], relation));           \
+        }                                                               \
+    } while (0)
+#define TRUTHY(v) ((v).tag == kBoolean ? (v).BooleanValue() : ToBoolean(v))
 #define FRAME_SLOT(p)               \
     do {                            \
         if (!InStack(p))            \
@@ -849,10 +865,10 @@ op_CALLMETH: {
     NEXT();
 }
 op_JT:
-    JUMP_IF(ToBoolean(v_));
+    JUMP_IF(TRUTHY(v_));
     NEXT();
 op_JF:
-    JUMP_IF(!ToBoolean(v_));
+    JUMP_IF(!TRUTHY(v_));
     NEXT();
 op_USHR:
     BINARY(OpUshr(ctx, sp[2], sp[1]));
@@ -925,16 +941,16 @@ op_STRICTEQ:
     BINARY(Value::Boolean(StrictEquals(sp[2], sp[1])));
     NEXT();
 op_GE:
-    BINARY(OpCompare(ctx, sp[2], sp[1], Relation::kGreaterEqual));
+    COMPARE(Relation::kGreaterEqual, >=);
     NEXT();
 op_LE:
-    BINARY(OpCompare(ctx, sp[2], sp[1], Relation::kLessEqual));
+    COMPARE(Relation::kLessEqual, <=);
     NEXT();
 op_GT:
-    BINARY(OpCompare(ctx, sp[2], sp[1], Relation::kGreater));
+    COMPARE(Relation::kGreater, >);
     NEXT();
 op_LT:
-    BINARY(OpCompare(ctx, sp[2], sp[1], Relation::kLess));
+    COMPARE(Relation::kLess, <);
     NEXT();
 op_NE:
     BINARY(Value::Boolean(!LooseEquals(ctx, sp[2], sp[1])));
@@ -1201,6 +1217,8 @@ stack_overflow:
 #undef JUMP_IF
 #undef FRAME_SLOT
 #undef ENTER_FUNCTION
+#undef COMPARE
+#undef TRUTHY
 }
 
 // Counts the runs in progress: only the end of the outermost collects in full.

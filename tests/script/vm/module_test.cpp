@@ -56,8 +56,9 @@ yes:
     void ExpectRefused(const std::vector<std::uint8_t>& bytes, const std::string& what)
     {
         std::unique_ptr<Module> m = ReadModuleFromMemory(bytes);
-        if (m)
+        if (m) {
             EXPECT_FALSE(LoadModule(ctx, *m, LoadMode::kLinkOnly)) << what;
+        }
     }
 };
 
@@ -115,8 +116,9 @@ TEST_F(Modules, RandomBytesNeverCrash)
         for (int i = 0; i < flips; ++i)
             bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
         std::unique_ptr<Module> m = ReadModuleFromMemory(bytes);
-        if (m)
+        if (m) {
             LoadModule(ctx, *m, LoadMode::kLinkOnly);  // either result; never a crash
+        }
     }
     for (int round = 0; round < 300; ++round) {
         std::vector<std::uint8_t> bytes(random() % 200);
