@@ -13,8 +13,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Fully static executables: no mingw runtime DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Fully static executables: no mingw runtime DLLs beside them. An 8 MiB stack
+# reserve, as on Linux, so that depth limits behave alike on every target.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--stack,8388608")
 
 # Dependencies cross-built by scripts/bootstrap live outside the clone.
 if(DEFINED ENV{ZELPH_CACHE})

@@ -293,17 +293,26 @@ TEST_F(Interp, MethodCalls)
     CALLMETH toString
     STOREDROP 3
     SETGLOBAL viaNative
+    TRY caught      ; a method nobody has only warns: null.x() throws nothing
+    PUSH0
+    PUSHNULL
+    CALLMETH x
+    STOREDROP 2
+    ENDTRY 1
     PUSH0
     GETGLOBAL o
     CALLMETH nothing
     STOREDROP 2
+    RET
+caught:
+    PUSHCONST "caught"
 )";
     Global("o") = Value::Object(NewObject(ctx));
     ASSERT_TRUE(Run(listing)) << Message(ctx);
     EXPECT_EQ(Describe(Global("viaScript")), "int:42");
     EXPECT_EQ(Describe(Global("viaNative")), "str:ff");
     EXPECT_EQ(Describe(ctx->result), "undefined");
-    EXPECT_EQ(TakeTrace(), "Warning: unknown method \"nothing\"\r\n");
+    EXPECT_EQ(TakeTrace(), "Warning: unknown method \"x\"\r\nWarning: unknown method \"nothing\"\r\n");
 }
 
 TEST_F(Interp, NewMakesAnObjectWhateverTheConstructorReturns)
