@@ -43,6 +43,13 @@ struct Handler {
 // installs it); flags: 1 global, 2 ignore case, 4 multi-line.
 using RegExpMaker = Value (*)(Context* ctx, std::u16string_view pattern, std::uint8_t flags);
 
+// An entry of the compiler's keyword table.
+struct KeywordEntry {
+    std::string text;
+    int kind;
+};
+inline constexpr int kKeywordBuckets = 32;
+
 // Option word bits.
 inline constexpr std::uint32_t kOptionBit0 = 1;
 inline constexpr std::uint32_t kOptionWarnUndefined = 4;
@@ -69,6 +76,7 @@ struct Context {
     RegExpMaker makeRegExp = nullptr;
     AtomTable atoms;
     std::vector<Value> globals;    // by Atom number
+    std::vector<KeywordEntry> keywords[kKeywordBuckets];  // by the string hash
     std::uint32_t anonymousFunctions = 0;
 
     // VM stack: grows toward the base; the slots above sp are live.

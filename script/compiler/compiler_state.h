@@ -1,0 +1,83 @@
+// The state of one compilation. Tokens, texts and syntax-tree nodes live in its
+// arena until the compilation ends.
+#pragma once
+
+#include "script/compiler/ast.h"
+#include "script/compiler/stream.h"
+#include "script/compiler/tokens.h"
+
+#include <cstdint>
+#include <memory>
+#include <memory_resource>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelph {
+
+struct Context;
+
+// Compile option bits.
+inline constexpr std::uint32_t kCompileDebugInfo = 0x4;
+inline constexpr std::uint32_t kCompilePass1 = 0x20;
+inline constexpr std::uint32_t kCompilePass2 = 0x40;
+inline constexpr std::uint32_t kCompilePass3 = 0x80;
+inline constexpr std::uint32_t kCompilePass4 = 0x100;
+inline constexpr std::uint32_t kCompileSemicolonWarnings = 0x100000;
+inline constexpr std::uint32_t kCompileStrictWarnings = 0x200000;
+
+// Source nesting beyond this depth is a syntax error, not a host stack overflow.
+inline constexpr int kMaxNesting = 1000;
+
+// A list of nodes chained through next, with its count and both ends.
+struct NodeList {
+    int count = 0;
+    Node* first = nullptr;
+    Node* last = nullptr;
+    void Append(Node* n)
+    {
+        if (last)
+            last->next = n;
+        else
+            first = n;
+        last = n;
+        ++count;
+    }
+};
+
+struct CompilerState {
+    CompilerState(Context* context, ScriptStream* sourceStream, std::uint32_t optionBits)
+        : ctx(context), source(sourceStream), diagnostics(ScriptStream::OpenSink()), options(optionBits)
+    {
+    }
+    CompilerState(const CompilerState&) = delete;
+    CompilerState& operator=(const CompilerState&) = delete;
+
+    template <typename T>
+    T* New()
+    {
+        return new (arena.allocate(sizeof(T), alignof(T))) T();
+    }
+    // A NUL-terminated copy in the arena.
+    const char* CopyText(std::string_view text);
+
+    Context* ctx;
+    ScriptStream* source;
+    std::unique_ptr<ScriptStream> diagnostics;
+    std::uint32_t options;
+    std::pmr::monotonic_buffer_resource arena;
+
+    // Lexer and parser.
+    std::string lexText;      // characters of the token being scanned
+    Token* peeked = nullptr;
+    int currentLine = 0;
+    int argumentsUses = 0;    // "arguments" identifiers consumed so far
+    int generatedNames = 0;   // "@F_%d" numbers handed out
+    NodeList functions;       // every function definition, in the order parsing finished
+    NodeList main;            // the top-level statements
+    std::vector<const char*> functionNames;  // internal names of the functions being parsed
+    int nesting = 0;          // current depth of nested statements and expressions
+};
+
+} // namespace zelph
