@@ -103,25 +103,33 @@ enum NodeKind : int {
     N_VAR_DECL = 254,
 };
 
+// Fields that no kind uses together share their storage (see the table above):
+// count and line3, e and text2, and integer, number, regexp and text3.
 struct Node {
-    NodeKind kind = N_ITEM;
-    int type = 0;
+    NodeKind kind : 16 = N_ITEM;
+    int type : 16 = 0;
     int line = 0;
     int op = 0;
-    int count = 0;
     int line2 = 0;
-    int line3 = 0;
+    union {
+        int count = 0;
+        int line3;
+    };
     Node* a = nullptr;
     Node* b = nullptr;
     Node* c = nullptr;
     Node* d = nullptr;
-    Node* e = nullptr;
+    union {
+        Node* e = nullptr;
+        const char* text2;
+    };
     const char* text = nullptr;
-    const char* text2 = nullptr;
-    const char* text3 = nullptr;
-    std::int64_t integer = 0;
-    double number = 0;
-    const RegExpLiteral* regexp = nullptr;
+    union {
+        std::int64_t integer = 0;
+        double number;
+        const RegExpLiteral* regexp;
+        const char* text3;
+    };
     Node* next = nullptr;
 };
 

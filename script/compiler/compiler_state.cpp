@@ -11,7 +11,7 @@ namespace zelph {
 
 const char* CompilerState::CopyText(std::string_view text)
 {
-    char* copy = static_cast<char*>(arena.allocate(text.size() + 1, 1));
+    char* copy = static_cast<char*>(arena.Allocate(text.size() + 1, 1));
     std::memcpy(copy, text.data(), text.size());
     copy[text.size()] = '\0';
     return copy;

@@ -2,13 +2,13 @@
 // arena until the compilation ends.
 #pragma once
 
+#include "script/compiler/arena.h"
 #include "script/compiler/ast.h"
 #include "script/compiler/stream.h"
 #include "script/compiler/tokens.h"
 
 #include <cstdint>
 #include <memory>
-#include <memory_resource>
 #include <new>
 #include <string>
 #include <string_view>
@@ -48,7 +48,7 @@ struct NodeList {
 
 struct CompilerState {
     CompilerState(Context* context, ScriptStream* sourceStream, std::uint32_t optionBits)
-        : ctx(context), source(sourceStream), diagnostics(ScriptStream::OpenSink()), options(optionBits)
+        : ctx(context), source(sourceStream), diagnostics(ScriptStream::OpenSink()), options(optionBits), arena(context)
     {
     }
     CompilerState(const CompilerState&) = delete;
@@ -57,7 +57,7 @@ struct CompilerState {
     template <typename T>
     T* New()
     {
-        return new (arena.allocate(sizeof(T), alignof(T))) T();
+        return new (arena.Allocate(sizeof(T), alignof(T))) T();
     }
     // A NUL-terminated copy in the arena.
     const char* CopyText(std::string_view text);
@@ -66,11 +66,12 @@ struct CompilerState {
     ScriptStream* source;
     std::unique_ptr<ScriptStream> diagnostics;
     std::uint32_t options;
-    std::pmr::monotonic_buffer_resource arena;
+    Arena arena;
 
     // Lexer and parser.
     std::string lexText;      // characters of the token being scanned
-    Token* peeked = nullptr;
+    Token peeked{};
+    bool hasPeeked = false;
     int currentLine = 0;
     int argumentsUses = 0;    // "arguments" identifiers consumed so far
     int generatedNames = 0;   // "@F_%d" numbers handed out
@@ -79,5 +80,38 @@ struct CompilerState {
     std::vector<const char*> functionNames;  // internal names of the functions being parsed
     int nesting = 0;          // current depth of nested statements and expressions
 };
+
+Token Scan(CompilerState& state);
+
+// A token handed to the parser: the current line follows it, and uses of
+// "arguments" are counted.
+inline Token CountedToken(CompilerState& state, const Token& t)
+{
+    state.currentLine = t.line;
+    if (t.kind == TK_NAME && t.text[0] == 'a' && std::string_view(t.text) == "arguments")
+        ++state.argumentsUses;
+    return t;
+}
+
+// The parser's token operations with one token of lookahead. Next hands out the
+// held token or scans one; Peek holds one (its reference is valid until the
+// next NextToken) and never changes the current line.
+inline const Token& PeekToken(CompilerState& state)
+{
+    if (!state.hasPeeked) {
+        state.peeked = Scan(state);
+        state.hasPeeked = true;
+    }
+    return state.peeked;
+}
+
+inline Token NextToken(CompilerState& state)
+{
+    if (state.hasPeeked) {
+        state.hasPeeked = false;
+        return CountedToken(state, state.peeked);
+    }
+    return CountedToken(state, Scan(state));
+}
 
 } // namespace zelph

@@ -60,6 +60,14 @@ int HexValue(int c)
     return -1;
 }
 
+int KeywordKindOfHash(const Context* ctx, std::string_view name, std::uint32_t hash)
+{
+    for (const KeywordEntry& e : ctx->keywords[hash & (kKeywordBuckets - 1)])
+        if (e.text == name)
+            return e.kind;
+    return TK_END;
+}
+
 // What a constant is called in messages, and the line its "unterminated" error
 // for bad \x and \u digits is reported at.
 struct ConstantKind {
@@ -71,7 +79,7 @@ class Lexer {
 public:
     explicit Lexer(CompilerState& state) : state_(state), in_(*state.source), text_(state.lexText) {}
 
-    Token* Scan();
+    Token Scan();
     RegExpLiteral* ReadRegExp();
 
 private:
@@ -83,21 +91,21 @@ private:
         Unread(c);
         return c;
     }
-    Token* Make(int kind, int line)
+    static Token Make(int kind, int line)
     {
-        Token* t = state_.New<Token>();
-        t->kind = kind;
-        t->line = line;
-        t->integer = 0;
+        Token t;
+        t.kind = kind;
+        t.line = line;
+        t.integer = 0;
         return t;
     }
     void SkipBlockComment();
     void SkipLineComment();
     int Escape(const ConstantKind& what);
-    Token* String(int quote, int line);
-    Token* Character(int line);
-    Token* Number(int c, int line);
-    Token* Identifier(int c, int line);
+    Token String(int quote, int line);
+    Token Character(int line);
+    Token Number(int c, int line);
+    Token Identifier(int c, int line);
     int Operator(int c);
 
     CompilerState& state_;
@@ -191,7 +199,7 @@ int Lexer::Escape(const ConstantKind& what)
     return c;
 }
 
-Token* Lexer::String(int quote, int line)
+Token Lexer::String(int quote, int line)
 {
     text_.clear();
     bool warned = false;
@@ -222,12 +230,12 @@ Token* Lexer::String(int quote, int line)
         }
         text_.push_back(static_cast<char>(c));
     }
-    Token* t = Make(TK_STRING, line);
-    t->text = state_.CopyText(text_);
+    Token t = Make(TK_STRING, line);
+    t.text = state_.CopyText(text_);
     return t;
 }
 
-Token* Lexer::Character(int line)
+Token Lexer::Character(int line)
 {
     int c = Read();
     if (c == 0)
@@ -236,12 +244,12 @@ Token* Lexer::Character(int line)
         c = Escape({"character", 0});
     if (Read() != '\'')
         ReportError(state_, in_.line, "illegal character");
-    Token* t = Make(TK_INTEGER, line);
-    t->integer = static_cast<std::int8_t>(c);
+    Token t = Make(TK_INTEGER, line);
+    t.integer = static_cast<std::int8_t>(c);
     return t;
 }
 
-Token* Lexer::Number(int c, int line)
+Token Lexer::Number(int c, int line)
 {
     if (c == '0') {
         int next = Read();
@@ -254,8 +262,8 @@ Token* Lexer::Number(int c, int line)
                 }
                 value = value * 16 + static_cast<std::uint64_t>(HexValue(d));
             }
-            Token* t = Make(TK_INTEGER, line);
-            t->integer = static_cast<std::int64_t>(value);
+            Token t = Make(TK_INTEGER, line);
+            t.integer = static_cast<std::int64_t>(value);
             return t;
         }
         if (next != '.' && next != 'e' && next != 'E') {
@@ -264,8 +272,8 @@ Token* Lexer::Number(int c, int line)
             for (; IsOctal(d); d = Read())
                 value = value * 8 + static_cast<std::uint64_t>(d - '0');
             Unread(d);
-            Token* t = Make(TK_INTEGER, line);
-            t->integer = static_cast<std::int64_t>(value);
+            Token t = Make(TK_INTEGER, line);
+            t.integer = static_cast<std::int64_t>(value);
             return t;
         }
         Unread(next);
@@ -309,28 +317,50 @@ Token* Lexer::Number(int c, int line)
             value = value * 10 + d;
         }
         if (fits) {
-            Token* t = Make(TK_INTEGER, line);
-            t->integer = static_cast<std::int64_t>(value);
+            Token t = Make(TK_INTEGER, line);
+            t.integer = static_cast<std::int64_t>(value);
             return t;
         }
     }
     std::u16string wide(text_.begin(), text_.end());
-    Token* t = Make(TK_NUMBER, line);
-    t->number = ParseDecimal(wide).value_or(0.0);
+    Token t = Make(TK_NUMBER, line);
+    t.number = ParseDecimal(wide).value_or(0.0);
     return t;
 }
 
-Token* Lexer::Identifier(int c, int line)
+Token Lexer::Identifier(int c, int line)
 {
     text_.clear();
-    for (; IsIdentifierPart(c); c = Read())
-        text_.push_back(static_cast<char>(c));
-    Unread(c);
-    int kind = KeywordKind(state_.ctx, text_.data(), text_.size());
+    std::uint32_t hash = 0;  // the string hash, as the keyword table uses it
+    auto add = [&](int ch) {
+        text_.push_back(static_cast<char>(ch));
+        hash = (hash >> 7) ^ (hash >> 16) ^ static_cast<std::uint32_t>(ch) ^ (hash << 5);
+    };
+    add(c);
+    for (;;) {
+        // The rest of the name straight from the buffer, where it is there.
+        std::string_view rest = in_.Buffered();
+        std::size_t n = 0;
+        while (n < rest.size() && IsIdentifierPart(static_cast<unsigned char>(rest[n])))
+            ++n;
+        text_.append(rest.data(), n);
+        for (std::size_t i = 0; i < n; ++i)
+            hash = (hash >> 7) ^ (hash >> 16) ^ static_cast<unsigned char>(rest[i]) ^ (hash << 5);
+        in_.Skip(n);
+        if (n < rest.size())
+            break;
+        c = Read();  // the buffer ran out (or bytes were pushed back)
+        if (!IsIdentifierPart(c)) {
+            Unread(c);
+            break;
+        }
+        add(c);
+    }
+    int kind = KeywordKindOfHash(state_.ctx, text_, hash);
     if (kind != TK_END)
         return Make(kind, line);
-    Token* t = Make(TK_NAME, line);
-    t->text = state_.CopyText(text_);
+    Token t = Make(TK_NAME, line);
+    t.text = state_.CopyText(text_);
     return t;
 }
 
@@ -394,9 +424,17 @@ int Lexer::Operator(int c)
     }
 }
 
-Token* Lexer::Scan()
+Token Lexer::Scan()
 {
     for (;;) {
+        // White space straight from the buffer, where it is there.
+        std::string_view rest = in_.Buffered();
+        std::size_t n = 0;
+        int lines = 0;
+        while (n < rest.size() && IsSpace(static_cast<unsigned char>(rest[n])))
+            lines += rest[n++] == '\n';
+        in_.line += lines;
+        in_.Skip(n);
         int c = Read();
         while (IsSpace(c)) {
             if (c == '\n')
@@ -543,13 +581,10 @@ bool RegisterKeywords(Context* ctx)
 int KeywordKind(const Context* ctx, const char* text, std::size_t length)
 {
     std::string_view name(text, length);
-    for (const KeywordEntry& e : ctx->keywords[StringHash(name) & (kKeywordBuckets - 1)])
-        if (e.text == name)
-            return e.kind;
-    return TK_END;
+    return KeywordKindOfHash(ctx, name, StringHash(name));
 }
 
-Token* Scan(CompilerState& state)
+Token Scan(CompilerState& state)
 {
     return Lexer(state).Scan();
 }
@@ -557,26 +592,6 @@ Token* Scan(CompilerState& state)
 RegExpLiteral* ReadRegExp(CompilerState& state)
 {
     return Lexer(state).ReadRegExp();
-}
-
-Token* NextToken(CompilerState& state)
-{
-    Token* t = state.peeked;
-    if (t)
-        state.peeked = nullptr;
-    else
-        t = Scan(state);
-    state.currentLine = t->line;
-    if (t->kind == TK_NAME && std::strcmp(t->text, "arguments") == 0)
-        ++state.argumentsUses;
-    return t;
-}
-
-Token* PeekToken(CompilerState& state)
-{
-    if (!state.peeked)
-        state.peeked = Scan(state);
-    return state.peeked;
 }
 
 } // namespace zelph

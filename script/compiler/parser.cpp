@@ -28,14 +28,24 @@ constexpr BinaryLevel kBinaryLevels[] = {
 };
 constexpr int kBinaryLevelCount = sizeof kBinaryLevels / sizeof kBinaryLevels[0];
 
-// The level of a binary operator, or -1.
+// The level of every token kind that is a binary operator, -1 for the others.
+struct LevelTable {
+    signed char level[TK_UNDEFINED + 129];
+    LevelTable()
+    {
+        for (auto& l : level)
+            l = -1;
+        for (int i = 0; i < kBinaryLevelCount; ++i)
+            for (int op : kBinaryLevels[i].ops)
+                if (op)
+                    level[op + 128] = static_cast<signed char>(i);
+    }
+};
+
 int LevelOf(int kind)
 {
-    for (int level = 0; level < kBinaryLevelCount; ++level)
-        for (int op : kBinaryLevels[level].ops)
-            if (op && op == kind)
-                return level;
-    return -1;
+    static const LevelTable table;
+    return kind >= -128 && kind <= TK_UNDEFINED ? table.level[kind + 128] : -1;
 }
 
 bool IsAssignmentOperator(int kind)
@@ -92,7 +102,7 @@ public:
 
     void Program()
     {
-        while (Peek()->kind != TK_END) {
+        while (Peek().kind != TK_END) {
             if (FunctionDefinition())
                 continue;
             Node* statement = Statement();
@@ -121,11 +131,11 @@ private:
         Parser& p_;
     };
 
-    Token* Next() { return NextToken(s_); }
-    Token* Peek() { return PeekToken(s_); }
+    Token Next() { return NextToken(s_); }
+    const Token& Peek() { return PeekToken(s_); }
     bool Accept(int kind)
     {
-        if (Peek()->kind != kind)
+        if (Peek().kind != kind)
             return false;
         Next();
         return true;
@@ -173,12 +183,12 @@ private:
     // A statement's closing semicolon, inserted where the rules allow it.
     void Semicolon()
     {
-        Token* t = Peek();
-        if (t->kind == ';') {
+        Token t = Peek();
+        if (t.kind == ';') {
             Next();
             return;
         }
-        if (t->kind != '}' && t->kind != TK_END && t->line <= s_.currentLine)
+        if (t.kind != '}' && t.kind != TK_END && t.line <= s_.currentLine)
             ReportError(s_, s_.currentLine, "missing ;");
         if (s_.options & kCompileSemicolonWarnings)
             ReportWarning(s_, s_.currentLine, "missing ;");
@@ -228,15 +238,15 @@ private:
 
 Node* Parser::FunctionDefinition()
 {
-    if (Peek()->kind != TK_FUNCTION)
+    if (Peek().kind != TK_FUNCTION)
         return nullptr;
-    Token* keyword = Next();
-    int line = keyword->line;
+    Token keyword = Next();
+    int line = keyword.line;
     const char* declared = nullptr;
-    if (Peek()->kind == TK_NAME) {
-        Token* name = Next();
-        declared = name->text;
-        line = name->line;
+    if (Peek().kind == TK_NAME) {
+        Token name = Next();
+        declared = name.text;
+        line = name.line;
     }
     auto generated = [this] { return s_.CopyText("@F_" + std::to_string(s_.generatedNames++)); };
     const char* internal;
@@ -251,19 +261,19 @@ Node* Parser::FunctionDefinition()
     int argumentsBefore = s_.argumentsUses;
     Expect('(', "missing ( before formal parameters");
     NodeList parameters;
-    if (Peek()->kind != ')') {
+    if (Peek().kind != ')') {
         for (;;) {
-            Token* t = Next();
-            if (t->kind != TK_NAME)
-                ErrorAt(t->line, "illegal identifier");
-            Node* p = New(N_NAME, t->line);
-            p->text = t->text;
+            Token t = Next();
+            if (t.kind != TK_NAME)
+                ErrorAt(t.line, "illegal identifier");
+            Node* p = New(N_NAME, t.line);
+            p->text = t.text;
             parameters.Append(p);
-            int k = Peek()->kind;
+            int k = Peek().kind;
             if (k == ',') {
                 Next();
-                if (Peek()->kind != TK_NAME)
-                    ErrorAt(Peek()->line, "illegal identifier");
+                if (Peek().kind != TK_NAME)
+                    ErrorAt(Peek().line, "illegal identifier");
                 continue;
             }
             if (k != ')')
@@ -272,13 +282,13 @@ Node* Parser::FunctionDefinition()
         }
     }
     Expect(')', "missing ) after formal parameters");
-    if (Peek()->kind != '{')
+    if (Peek().kind != '{')
         Error("invalid function body");
-    Token* brace = Next();
+    Token brace = Next();
     Node* body = StatementsUntilBrace("missing } after block");
 
     Node* f = New(N_FUNCTION, line);
-    f->line2 = brace->line;
+    f->line2 = brace.line;
     f->text = internal;
     f->text2 = declared;
     f->a = parameters.first;
@@ -292,11 +302,11 @@ Node* Parser::FunctionDefinition()
 Node* Parser::Statement()
 {
     Nested nested(*this, "statement too deeply nested");
-    Token* t = Peek();
-    switch (t->kind) {
+    Token t = Peek();
+    switch (t.kind) {
     case '{': {
         Next();
-        Node* block = New(N_BLOCK, t->line);
+        Node* block = New(N_BLOCK, t.line);
         block->a = StatementsUntilBrace("missing } after block");
         return block;
     }
@@ -315,7 +325,7 @@ Node* Parser::Statement()
         return VarStatement();
     case TK_IF: {
         Next();
-        Node* n = New(N_IF, t->line);
+        Node* n = New(N_IF, t.line);
         n->a = Condition("missing ( before condition", "invalid condition expression", "missing ) after condition");
         if (!(n->b = Statement()))
             Error("invalid statement");
@@ -325,7 +335,7 @@ Node* Parser::Statement()
     }
     case TK_DO: {
         Next();
-        Node* n = New(N_DO, t->line);
+        Node* n = New(N_DO, t.line);
         if (!(n->b = Statement()))
             Error("invalid statement");
         Expect(TK_WHILE, "missing while after do-loop body");
@@ -335,7 +345,7 @@ Node* Parser::Statement()
     }
     case TK_WHILE: {
         Next();
-        Node* n = New(N_WHILE, t->line);
+        Node* n = New(N_WHILE, t.line);
         n->a = Condition("missing ( before condition", "invalid condition expression", "missing ) after condition");
         if (!(n->b = Statement()))
             Error("invalid statement");
@@ -345,26 +355,26 @@ Node* Parser::Statement()
         return ForStatement();
     case ';':
         Next();
-        return New(N_ITEM, t->line);
+        return New(N_ITEM, t.line);
     case TK_CONTINUE:
     case TK_BREAK: {
         Next();
-        Node* n = New(t->kind == TK_CONTINUE ? N_CONTINUE : N_BREAK, t->line);
-        Token* label = Peek();
-        if (label->kind == TK_NAME && label->line == t->line)
-            n->text = Next()->text;
+        Node* n = New(t.kind == TK_CONTINUE ? N_CONTINUE : N_BREAK, t.line);
+        Token label = Peek();
+        if (label.kind == TK_NAME && label.line == t.line)
+            n->text = Next().text;
         Semicolon();
         return n;
     }
     case TK_RETURN: {
         Next();
-        Node* n = New(N_RETURN, t->line);
-        Token* after = Peek();
-        if (after->kind == ';') {
+        Node* n = New(N_RETURN, t.line);
+        Token after = Peek();
+        if (after.kind == ';') {
             Next();
             return n;
         }
-        if (after->line == t->line) {
+        if (after.line == t.line) {
             if (!(n->a = Expression()))
                 Error("invalid return");
         }
@@ -375,7 +385,7 @@ Node* Parser::Statement()
         return SwitchStatement();
     case TK_WITH: {
         Next();
-        Node* n = New(N_WITH, t->line);
+        Node* n = New(N_WITH, t.line);
         n->a = Condition("missing ( before with-statement object", "invalid with-statement object",
                          "missing ) after with-statement object");
         if (!(n->b = Statement()))
@@ -386,7 +396,7 @@ Node* Parser::Statement()
         return TryStatement();
     case TK_THROW: {
         Next();
-        Node* n = New(N_THROW, t->line);
+        Node* n = New(N_THROW, t.line);
         if (!(n->a = Expression()))
             Error("invalid throw");
         Semicolon();
@@ -398,7 +408,7 @@ Node* Parser::Statement()
     Node* e = Expression();
     if (!e)
         return nullptr;
-    if (e->kind == N_NAME && Peek()->kind == ':' && Peek()->line == e->line) {
+    if (e->kind == N_NAME && Peek().kind == ':' && Peek().line == e->line) {
         Next();
         Node* n = New(N_LABEL, e->line);
         n->text = e->text;
@@ -427,17 +437,17 @@ Node* Parser::Condition(const char* open, const char* invalid, const char* close
 Node* Parser::Declarators(int* count, bool forLoop)
 {
     NodeList list;
-    if (Peek()->kind == TK_NAME) {
+    if (Peek().kind == TK_NAME) {
         for (;;) {
-            Token* name = Next();
-            Node* d = New(N_VAR_DECL, name->line);
-            d->text = name->text;
+            Token name = Next();
+            Node* d = New(N_VAR_DECL, name.line);
+            d->text = name.text;
             if (Accept('=') && !(d->a = Assignment()))
                 Error("invalid variable initialization");
             list.Append(d);
             if (!Accept(','))
                 break;
-            if (Peek()->kind != TK_NAME)
+            if (Peek().kind != TK_NAME)
                 Error("illegal identifier");
         }
     } else if (forLoop) {
@@ -449,8 +459,8 @@ Node* Parser::Declarators(int* count, bool forLoop)
 
 Node* Parser::VarStatement()
 {
-    Token* keyword = Next();
-    Node* n = New(N_VAR, keyword->line);
+    Token keyword = Next();
+    Node* n = New(N_VAR, keyword.line);
     n->a = Declarators(&n->count, false);
     Semicolon();
     if (n->count == 0)
@@ -460,7 +470,7 @@ Node* Parser::VarStatement()
 
 Node* Parser::ForStatement()
 {
-    Token* keyword = Next();
+    Token keyword = Next();
     Expect('(', "missing ( after for");
     Node* declarators = nullptr;
     Node* initial = nullptr;
@@ -468,27 +478,27 @@ Node* Parser::ForStatement()
     bool var = Accept(TK_VAR);
     if (var) {
         declarators = Declarators(&count, true);
-    } else if (Peek()->kind != ';') {
+    } else if (Peek().kind != ';') {
         if (!(initial = Expression()))
             Error("invalid for-loop initializer or for-in expression");
     }
     Node* n;
     if (Accept(';')) {
-        n = New(N_FOR, keyword->line);
+        n = New(N_FOR, keyword.line);
         n->a = declarators;
         n->b = initial;
         n->count = count;
-        if (Peek()->kind != ';' && !(n->c = Expression()))
+        if (Peek().kind != ';' && !(n->c = Expression()))
             Error("invalid for-loop condition expression");
         Expect(';', "missing ; after for-loop condition");
-        if (Peek()->kind != ')' && !(n->d = Expression()))
+        if (Peek().kind != ')' && !(n->d = Expression()))
             Error("invalid for-loop control expression");
     } else if (Accept(TK_IN)) {
         if (initial && initial->kind != N_NAME)
             ErrorAt(initial->line, "illegal identifier");
         if (var && count != 1)
-            ErrorAt(keyword->line, "more than one variable declaration");
-        n = New(N_FOR_IN, keyword->line);
+            ErrorAt(keyword.line, "more than one variable declaration");
+        n = New(N_FOR_IN, keyword.line);
         n->a = declarators;
         n->b = initial;
         if (!(n->c = Expression()))
@@ -506,8 +516,8 @@ Node* Parser::ForStatement()
 
 Node* Parser::SwitchStatement()
 {
-    Token* keyword = Next();
-    Node* n = New(N_SWITCH, keyword->line);
+    Token keyword = Next();
+    Node* n = New(N_SWITCH, keyword.line);
     Expect('(', "missing ( before switch expression");
     if (!(n->a = Expression()))
         Error("invalid switch expression");
@@ -516,29 +526,29 @@ Node* Parser::SwitchStatement()
     NodeList clauses;
     int defaults = 0;
     for (;;) {
-        Token* t = Peek();
-        if (t->kind == '}') {
+        Token t = Peek();
+        if (t.kind == '}') {
             Next();
-            n->line2 = t->line;
+            n->line2 = t.line;
             break;
         }
         Node* expression = nullptr;
-        if (t->kind == TK_CASE) {
+        if (t.kind == TK_CASE) {
             Next();
             if (!(expression = Expression()))
                 Error("invalid case expression");
-        } else if (t->kind == TK_DEFAULT) {
+        } else if (t.kind == TK_DEFAULT) {
             Next();
             ++defaults;
         } else {
-            ErrorAt(t->line, "missing } after switch block");
+            ErrorAt(t.line, "missing } after switch block");
         }
         Expect(':', "missing : after case label");
         Node* clause = New(N_ITEM, s_.currentLine);
         clause->a = expression;
         NodeList statements;
         for (;;) {
-            int k = Peek()->kind;
+            int k = Peek().kind;
             if (k == TK_CASE || k == TK_DEFAULT || k == '}')
                 break;
             Node* statement = Statement();
@@ -558,23 +568,23 @@ Node* Parser::SwitchStatement()
 
 Node* Parser::TryStatement()
 {
-    Token* keyword = Next();
-    Node* n = New(N_TRY, keyword->line);
+    Token keyword = Next();
+    Node* n = New(N_TRY, keyword.line);
     if (!(n->a = Statement()))
         Error("invalid statement");
     n->line2 = s_.currentLine;
-    Token* t = Peek();
-    if (t->kind != TK_CATCH && t->kind != TK_FINALLY)
-        ErrorAt(t->line, "missing catch or finally after try");
+    Token t = Peek();
+    if (t.kind != TK_CATCH && t.kind != TK_FINALLY)
+        ErrorAt(t.line, "missing catch or finally after try");
     NodeList catches;
-    while (Peek()->kind == TK_CATCH) {
-        Token* c = Next();
-        Node* clause = New(N_ITEM, c->line);
+    while (Peek().kind == TK_CATCH) {
+        Token c = Next();
+        Node* clause = New(N_ITEM, c.line);
         Expect('(', "missing ( before catch");
-        Token* name = Next();
-        if (name->kind != TK_NAME)
+        Token name = Next();
+        if (name.kind != TK_NAME)
             Error("missing identifier in catch");
-        clause->text = name->text;
+        clause->text = name.text;
         if (Accept(TK_IF) && !(clause->a = Expression()))
             Error("invalid statement");
         Expect(')', "missing ) after catch");
@@ -596,8 +606,8 @@ Node* Parser::Expression()
     Node* left = Assignment();
     if (!left)
         return nullptr;
-    while (Peek()->kind == ',') {
-        int line = Next()->line;
+    while (Peek().kind == ',') {
+        int line = Next().line;
         Node* right = Assignment();
         if (!right)
             Error("invalid expression");
@@ -615,12 +625,12 @@ Node* Parser::Assignment()
     Node* left = Conditional();
     if (!left)
         return nullptr;
-    Token* t = Peek();
-    if (!IsAssignmentOperator(t->kind) || !IsAssignable(left->kind))
+    Token t = Peek();
+    if (!IsAssignmentOperator(t.kind) || !IsAssignable(left->kind))
         return left;
     Next();
     Node* right;
-    if (t->kind == '=' && Peek()->kind == TK_FUNCTION) {
+    if (t.kind == '=' && Peek().kind == TK_FUNCTION) {
         // The one place a function stands in an expression: its internal name.
         Node* f = FunctionDefinition();
         right = New(N_NAME, f->line2);
@@ -628,8 +638,8 @@ Node* Parser::Assignment()
     } else if (!(right = Assignment())) {
         Error("invalid expression");
     }
-    Node* n = New(N_ASSIGN, t->line);
-    n->op = t->kind;
+    Node* n = New(N_ASSIGN, t.line);
+    n->op = t.kind;
     n->a = left;
     n->b = right;
     return n;
@@ -638,9 +648,9 @@ Node* Parser::Assignment()
 Node* Parser::Conditional()
 {
     Node* condition = BinaryExpression(0);
-    if (!condition || Peek()->kind != '?')
+    if (!condition || Peek().kind != '?')
         return condition;
-    Node* n = New(N_CONDITIONAL, Next()->line);
+    Node* n = New(N_CONDITIONAL, Next().line);
     n->a = condition;
     if (!(n->b = Assignment()))
         Error("invalid expression");
@@ -658,30 +668,30 @@ Node* Parser::BinaryExpression(int minLevel)
     if (!left)
         return nullptr;
     for (;;) {
-        Token* t = Peek();
-        int level = LevelOf(t->kind);
+        Token t = Peek();
+        int level = LevelOf(t.kind);
         if (level < minLevel)
             return left;
         Next();
         Node* right = BinaryExpression(level + 1);
         if (!right)
             Error("invalid expression");
-        left = Binary(kBinaryLevels[level].kind, t->line, t->kind, left, right);
+        left = Binary(kBinaryLevels[level].kind, t.line, t.kind, left, right);
     }
 }
 
 Node* Parser::Unary()
 {
-    Token* t = Peek();
-    if (!IsUnaryOperator(t->kind))
+    Token t = Peek();
+    if (!IsUnaryOperator(t.kind))
         return Postfix();
     Nested nested(*this, "expression too deeply nested");
     Next();
     Node* operand = Unary();
     if (!operand)
         Error("invalid expression");
-    Node* n = New(N_UNARY, t->line);
-    n->op = t->kind;
+    Node* n = New(N_UNARY, t.line);
+    n->op = t.kind;
     n->a = operand;
     return n;
 }
@@ -691,18 +701,18 @@ Node* Parser::Postfix()
     Node* operand = Call();
     if (!operand)
         return nullptr;
-    Token* t = Peek();
-    if (t->kind != TK_INC && t->kind != TK_DEC)
+    Token t = Peek();
+    if (t.kind != TK_INC && t.kind != TK_DEC)
         return operand;
-    if (t->line != s_.currentLine) {
+    if (t.line != s_.currentLine) {
         // Left for the next statement.
         if (s_.options & kCompileSemicolonWarnings)
-            ReportWarning(s_, t->line, "missing ;");
+            ReportWarning(s_, t.line, "missing ;");
         return operand;
     }
     Next();
-    Node* n = New(N_POSTFIX, t->line);
-    n->op = t->kind;
+    Node* n = New(N_POSTFIX, t.line);
+    n->op = t.kind;
     n->a = operand;
     return n;
 }
@@ -710,16 +720,16 @@ Node* Parser::Postfix()
 Node* Parser::Call()
 {
     Node* e = Member();
-    if (!e || Peek()->kind != '(')
+    if (!e || Peek().kind != '(')
         return e;
     for (;;) {
-        Token* t = Peek();
-        if (t->kind == '(') {
-            Node* n = New(N_CALL, t->line);
+        Token t = Peek();
+        if (t.kind == '(') {
+            Node* n = New(N_CALL, t.line);
             n->a = e;
             n->b = Arguments(&n->count);
             e = n;
-        } else if (t->kind == '.' || t->kind == '[') {
+        } else if (t.kind == '.' || t.kind == '[') {
             e = MemberSuffixes(e);
         } else {
             return e;
@@ -729,14 +739,14 @@ Node* Parser::Call()
 
 Node* Parser::Member()
 {
-    Token* t = Peek();
-    if (t->kind == TK_NEW) {
+    Token t = Peek();
+    if (t.kind == TK_NEW) {
         Nested nested(*this, "expression too deeply nested");
         Next();
-        Node* n = New(N_NEW, t->line);
+        Node* n = New(N_NEW, t.line);
         if (!(n->a = Member()))
             Error("invalid expression");
-        if (Peek()->kind != '(')
+        if (Peek().kind != '(')
             return n;  // without arguments the member level ends here
         n->b = Arguments(&n->count);
         return MemberSuffixes(n);
@@ -749,19 +759,19 @@ Node* Parser::Member()
 Node* Parser::MemberSuffixes(Node* e)
 {
     for (;;) {
-        Token* t = Peek();
-        if (t->kind == '.') {
+        Token t = Peek();
+        if (t.kind == '.') {
             Next();
-            Token* name = Next();
-            if (name->kind != TK_NAME)
+            Token name = Next();
+            if (name.kind != TK_NAME)
                 Error("illegal identifier");
-            Node* n = New(N_MEMBER, t->line);
+            Node* n = New(N_MEMBER, t.line);
             n->a = e;
-            n->text = name->text;
+            n->text = name.text;
             e = n;
-        } else if (t->kind == '[') {
+        } else if (t.kind == '[') {
             Next();
-            Node* n = New(N_INDEX, t->line);
+            Node* n = New(N_INDEX, t.line);
             n->a = e;
             if (!(n->b = Expression()))
                 Error("invalid expression");
@@ -788,7 +798,7 @@ Node* Parser::Arguments(int* count)
         argument->next = reversed;
         reversed = argument;
         ++*count;
-        int k = Peek()->kind;
+        int k = Peek().kind;
         if (k == ',') {
             Next();
             continue;
@@ -801,9 +811,9 @@ Node* Parser::Arguments(int* count)
 
 Node* Parser::Primary()
 {
-    Token* t = Peek();
+    Token t = Peek();
     Node* n;
-    switch (t->kind) {
+    switch (t.kind) {
     case '(': {
         Next();
         Node* e = Expression();
@@ -813,7 +823,7 @@ Node* Parser::Primary()
     }
     case '/':
         Next();
-        n = New(N_REGEXP, t->line);
+        n = New(N_REGEXP, t.line);
         n->regexp = ReadRegExp(s_);
         return n;
     case '[':
@@ -821,26 +831,26 @@ Node* Parser::Primary()
     case '{':
         return ObjectLiteral();
     case TK_INTEGER:
-        n = New(N_INTEGER, t->line);
-        n->integer = t->integer;
+        n = New(N_INTEGER, t.line);
+        n->integer = t.integer;
         break;
     case TK_NUMBER:
-        n = New(N_NUMBER, t->line);
-        n->number = t->number;
+        n = New(N_NUMBER, t.line);
+        n->number = t.number;
         break;
     case TK_STRING:
-        n = New(N_STRING, t->line);
-        n->text = t->text;
+        n = New(N_STRING, t.line);
+        n->text = t.text;
         break;
     case TK_NAME:
-        n = New(N_NAME, t->line);
-        n->text = t->text;
+        n = New(N_NAME, t.line);
+        n->text = t.text;
         break;
-    case TK_THIS: n = New(N_THIS, t->line); break;
-    case TK_NULL: n = New(N_NULL, t->line); break;
-    case TK_TRUE: n = New(N_TRUE, t->line); break;
-    case TK_FALSE: n = New(N_FALSE, t->line); break;
-    case TK_UNDEFINED: n = New(N_UNDEFINED, t->line); break;
+    case TK_THIS: n = New(N_THIS, t.line); break;
+    case TK_NULL: n = New(N_NULL, t.line); break;
+    case TK_TRUE: n = New(N_TRUE, t.line); break;
+    case TK_FALSE: n = New(N_FALSE, t.line); break;
+    case TK_UNDEFINED: n = New(N_UNDEFINED, t.line); break;
     default:
         return nullptr;
     }
@@ -850,8 +860,8 @@ Node* Parser::Primary()
 
 Node* Parser::ArrayLiteral()
 {
-    Token* open = Next();
-    Node* n = New(N_ARRAY, open->line);
+    Token open = Next();
+    Node* n = New(N_ARRAY, open.line);
     Node* reversed = nullptr;
     auto add = [&](Node* element) {
         element->next = reversed;
@@ -861,17 +871,17 @@ Node* Parser::ArrayLiteral()
     bool afterComma = true;   // "[" counts as a comma for holes
     bool lastWasComma = false;
     for (;;) {
-        int k = Peek()->kind;
+        int k = Peek().kind;
         if (k == ']') {
             Next();
             if (lastWasComma && n->count > 0)
-                add(New(N_ITEM, open->line));  // the trailing hole
+                add(New(N_ITEM, open.line));  // the trailing hole
             break;
         }
         if (k == ',') {
             Next();
             if (afterComma)
-                add(New(N_ITEM, open->line));
+                add(New(N_ITEM, open.line));
             afterComma = lastWasComma = true;
             continue;
         }
@@ -880,7 +890,7 @@ Node* Parser::ArrayLiteral()
             Error("invalid expression");
         add(element);
         afterComma = lastWasComma = false;
-        k = Peek()->kind;
+        k = Peek().kind;
         if (k != ',' && k != ']')
             Error("missing ] after element list");
     }
@@ -890,28 +900,28 @@ Node* Parser::ArrayLiteral()
 
 Node* Parser::ObjectLiteral()
 {
-    Token* open = Next();
-    Node* n = New(N_OBJECT, open->line);
+    Token open = Next();
+    Node* n = New(N_OBJECT, open.line);
     Node* reversed = nullptr;
     for (;;) {
         if (Accept('}'))
             break;
-        Token* key = Next();
-        if (key->kind != TK_INTEGER && key->kind != TK_STRING && key->kind != TK_NAME)
-            ErrorAt(key->line, "invalid property id");
-        Node* property = New(N_ITEM, key->line);
-        property->op = key->kind;
-        if (key->kind == TK_INTEGER)
-            property->integer = key->integer;
+        Token key = Next();
+        if (key.kind != TK_INTEGER && key.kind != TK_STRING && key.kind != TK_NAME)
+            ErrorAt(key.line, "invalid property id");
+        Node* property = New(N_ITEM, key.line);
+        property->op = key.kind;
+        if (key.kind == TK_INTEGER)
+            property->integer = key.integer;
         else
-            property->text = key->text;
+            property->text = key.text;
         Expect(':', "missing : after property id");
         if (!(property->a = Assignment()))
             Error("invalid expression");
         property->next = reversed;
         reversed = property;
         ++n->count;
-        int k = Peek()->kind;
+        int k = Peek().kind;
         if (k == ',') {
             Next();
             continue;

@@ -44,7 +44,25 @@ public:
             return data_[position_++];
         return Refill();
     }
-    void PushBack(int c) { pushedBack_.push_back(static_cast<std::uint8_t>(c)); }
+    void PushBack(int c)
+    {
+        // Giving back the byte just read is a step back in the data.
+        if (pushedBack_.empty() && position_ > 0 && data_[position_ - 1] == static_cast<std::uint8_t>(c)) {
+            --position_;
+            return;
+        }
+        pushedBack_.push_back(static_cast<std::uint8_t>(c));
+    }
+    // The bytes that the next reads will yield straight from the buffer (none
+    // while bytes are pushed back), and a step over n of them.
+    std::string_view Buffered() const
+    {
+        if (!pushedBack_.empty())
+            return {};
+        return {reinterpret_cast<const char*>(data_) + position_, length_ - position_};
+    }
+    void Skip(std::size_t n) { position_ += n; }
+
     // Sources go back to the start and forget pushed-back bytes.
     bool Rewind();
     void Close();

@@ -22,6 +22,8 @@ bool GcStressRequested()
 Context::~Context()
 {
     ReleaseHeap(this);
+    for (void* block : spareBlocks)
+        std::free(block);
 }
 
 Context* CreateContext(std::uint32_t stackSize, std::uint64_t userValue, bool optionBit0,

@@ -77,6 +77,7 @@ struct Context {
     AtomTable atoms;
     std::vector<Value> globals;    // by Atom number
     std::vector<KeywordEntry> keywords[kKeywordBuckets];  // by the string hash
+    std::vector<void*> spareBlocks;  // the compiler's released arena blocks (malloc'd)
     std::uint32_t anonymousFunctions = 0;
 
     // VM stack: grows toward the base; the slots above sp are live.

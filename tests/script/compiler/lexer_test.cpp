@@ -15,13 +15,13 @@ protected:
         std::string out;
         try {
             for (;;) {
-                Token* t = Scan(state);
+                Token t = Scan(state);
                 if (!out.empty())
                     out += ' ';
-                out += Describe(*t);
+                out += Describe(t);
                 if (lines)
-                    out += "@" + std::to_string(t->line);
-                if (t->kind == TK_END)
+                    out += "@" + std::to_string(t.line);
+                if (t.kind == TK_END)
                     break;
             }
         } catch (const CompileAbort&) {
@@ -167,18 +167,18 @@ TEST_F(Lexer, LookaheadAndArgumentsCount)
 {
     auto stream = ScriptStream::OpenString("a\narguments arguments");
     CompilerState state(ctx, stream.get(), 0);
-    Token* peeked = PeekToken(state);
-    EXPECT_EQ(PeekToken(state), peeked);
+    EXPECT_STREQ(PeekToken(state).text, "a");
+    EXPECT_EQ(&PeekToken(state), &state.peeked) << "peeking again scans nothing";
     EXPECT_EQ(state.currentLine, 0);
-    EXPECT_EQ(NextToken(state), peeked);
+    EXPECT_STREQ(NextToken(state).text, "a");
     NextToken(state);
     EXPECT_EQ(state.currentLine, 1);
     PeekToken(state);
     EXPECT_EQ(state.argumentsUses, 1) << "a peeked token is not counted yet";
     NextToken(state);
     EXPECT_EQ(state.argumentsUses, 2);
-    EXPECT_EQ(NextToken(state)->kind, TK_END);
-    EXPECT_EQ(NextToken(state)->kind, TK_END);
+    EXPECT_EQ(NextToken(state).kind, TK_END);
+    EXPECT_EQ(NextToken(state).kind, TK_END);
 }
 
 } // namespace
