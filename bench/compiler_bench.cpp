@@ -54,6 +54,23 @@ void BM_LexAndParse(benchmark::State& state)
 }
 BENCHMARK(BM_LexAndParse)->Unit(benchmark::kMillisecond);
 
+// The same in a fresh context each time: no arena blocks to reuse, every page
+// of the tree is new memory (a program's first compilation).
+void BM_LexAndParseCold(benchmark::State& state)
+{
+    const std::string source = GeneratedSource(5u << 20);
+    for (auto _ : state) {
+        ContextPtr ctx(CreateContext(kDefaultStackSize, 0, false, StandardRegistrations()));
+        RegisterKeywords(ctx.get());
+        auto stream = ScriptStream::OpenString(source);
+        CompilerState compile(ctx.get(), stream.get(), 0);
+        ParseProgram(compile);
+        benchmark::DoNotOptimize(compile.main.count);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
+}
+BENCHMARK(BM_LexAndParseCold)->Unit(benchmark::kMillisecond);
+
 // The peer: the cheapest possible pass over the same bytes through the same
 // stream (read every byte, count line feeds).
 void BM_LexAndParsePeer(benchmark::State& state)

@@ -28,11 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const CompileAbort& abort) {
         if (abort.state != &state)
             std::abort();
-        // Exactly one error line, and it is the last one.
+        // The diagnostics end with the error line (whose message may quote any
+        // bytes of the source).
         const auto& d = state.diagnostics->buffer();
         std::string text(d.begin(), d.end());
-        std::size_t last = text.rfind("error: line ");
-        if (last == std::string::npos || text.find("\r\n", last) != text.size() - 2)
+        if (text.find("error: line ") == std::string::npos || text.size() < 2 ||
+            text.compare(text.size() - 2, 2, "\r\n") != 0)
             std::abort();
     }
     return 0;

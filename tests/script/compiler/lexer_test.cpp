@@ -95,6 +95,12 @@ TEST_F(Lexer, TokenSequences)
         EXPECT_EQ(Tokens(source), expected) << source;
 }
 
+TEST_F(Lexer, AZeroByteEndsTheSource)
+{
+    EXPECT_EQ(Tokens(std::string("a\0b c", 5)), "name:a end");
+    EXPECT_EQ(Tokens(std::string("'x\0y'", 5)), "ABORT | error: line 0: unterminated string constant");
+}
+
 TEST_F(Lexer, Lines)
 {
     EXPECT_EQ(Tokens("a /* one\n */ b\n\nc", 0, true), "name:a@0 name:b@1 name:c@3 end@3");
