@@ -4,6 +4,7 @@
 
 #include "script/compiler/arena.h"
 #include "script/compiler/ast.h"
+#include "script/compiler/instructions.h"
 #include "script/compiler/stream.h"
 #include "script/compiler/tokens.h"
 
@@ -79,6 +80,12 @@ struct CompilerState {
     NodeList main;            // the top-level statements
     std::vector<const char*> functionNames;  // internal names of the functions being parsed
     int nesting = 0;          // current depth of nested statements and expressions
+
+    // Code generator: the instruction list of the whole compilation.
+    Instr* first = nullptr;
+    Instr* last = nullptr;
+    int labelCounter = 1;     // jump labels are numbered from 1
+    bool strictJumps = true;  // JZ/JNZ for conditions of boolean static type
 };
 
 Token Scan(CompilerState& state);

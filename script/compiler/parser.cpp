@@ -208,7 +208,11 @@ private:
                 Error(missing);
             list.Append(statement);
         }
-        return list.first ? list.first : New(N_ITEM, line);
+        if (list.first)
+            return list.first;
+        Node* empty = New(N_ITEM, line);
+        empty->line2 = -1;  // stands for no statement at all
+        return empty;
     }
 
     Node* FunctionDefinition();

@@ -16,6 +16,7 @@
 #include "script/vm/string_record.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -47,6 +48,15 @@ Value Internal(std::int32_t tag, std::uint64_t bits = 0)
 [[noreturn]] void StackOverflow(Context* ctx)
 {
     RaiseError(ctx, "stack overflow");
+}
+
+// An argument count laid out by a caller: an integer whose arguments lie inside
+// the stack. A negative count (an array literal's) counts its arguments the same.
+bool CountFits(const Value& count, std::ptrdiff_t room)
+{
+    if (count.tag != kInteger || count.i == INT64_MIN)
+        return false;
+    return (count.i >= 0 ? count.i : -count.i) < room;
 }
 
 // Pushes a frame for a script function whose `this` is the top Value (the
@@ -574,7 +584,7 @@ op_CALLNAME: {
     Atom name = static_cast<Atom>(a);
     NEED(3);
     const Value* args = &sp[2];
-    if (args->tag != kInteger || args->i < 0 || args->i >= end_ - &sp[2])
+    if (!CountFits(*args, end_ - &sp[2]))
         goto op_bad;
     SYNC();
     MethodResult m;
@@ -683,9 +693,10 @@ op_ARGN: {
 op_ENTER: {
     OPERAND();
     NEED(1);
-    if (TOP.tag != kInteger || TOP.i < 2 || TOP.i > end_ - fp)
+    if (TOP.tag != kInteger || TOP.i > end_ - fp)
         goto op_bad;
-    std::int64_t given = TOP.i;  // n + 2
+    // n + 2; a negative count (an array literal's) gives no arguments.
+    std::int64_t given = TOP.i < 2 ? 2 : TOP.i;
     if (given >= a) {
         ++sp;
         NEXT();
@@ -746,7 +757,7 @@ op_DELPROP:
 op_NEW: {
     NEED(3);
     const Value* args = &sp[2];
-    if (args->tag != kInteger || args->i < 0 || args->i >= end_ - &sp[2])
+    if (!CountFits(*args, end_ - &sp[2]))
         goto op_bad;
     SYNC();
     Value ctor = TOP;
@@ -818,7 +829,7 @@ op_CALL:
 call : {
     NEED(2);
     const Value* args = &sp[2];
-    if (args->tag != kInteger || args->i < 0 || args->i >= end_ - &sp[2])
+    if (!CountFits(*args, end_ - &sp[2]))
         goto op_bad;
     Value callee = TOP;
     TOP = Value::Null();
@@ -847,7 +858,7 @@ op_CALLMETH: {
     Atom name = static_cast<Atom>(a);
     NEED(2);
     const Value* args = &sp[2];
-    if (args->tag != kInteger || args->i < 0 || args->i >= end_ - &sp[2])
+    if (!CountFits(*args, end_ - &sp[2]))
         goto op_bad;
     SYNC();
     MethodResult m = FindMethod(ctx, TOP, name, args, false);
