@@ -20,6 +20,16 @@ Arena::~Arena()
         std::free(p);
 }
 
+void Arena::Rewind()
+{
+    for (void* p : large_)
+        std::free(p);
+    large_.clear();
+    current_ = 0;
+    next_ = blocks_.empty() ? nullptr : static_cast<char*>(blocks_[0]);
+    end_ = next_ ? next_ + kArenaBlockSize : nullptr;
+}
+
 void* Arena::AllocateSlow(std::size_t size, std::size_t align)
 {
     if (size > kArenaBlockSize / 4) {
@@ -32,6 +42,12 @@ void* Arena::AllocateSlow(std::size_t size, std::size_t align)
     }
     void* block;
     auto& pool = ctx_->spareBlocks;
+    if (next_ && current_ + 1 < blocks_.size()) {
+        block = blocks_[++current_];  // filled before a rewind
+        next_ = static_cast<char*>(block);
+        end_ = next_ + kArenaBlockSize;
+        return Allocate(size, align);
+    }
     if (!pool.empty()) {
         block = pool.back();
         pool.pop_back();
@@ -39,6 +55,7 @@ void* Arena::AllocateSlow(std::size_t size, std::size_t align)
         throw std::bad_alloc();
     }
     blocks_.push_back(block);
+    current_ = blocks_.size() - 1;
     next_ = static_cast<char*>(block);
     end_ = next_ + kArenaBlockSize;
     return Allocate(size, align);

@@ -1,6 +1,7 @@
 // The compiler's arena: bump allocation in 1 MiB blocks, released all at once
-// when the compilation ends. Released blocks go to the context's pool (up to a
-// limit) so that the next compilation reuses memory it already has.
+// when the compilation ends (or rewound to be filled again). Released blocks go
+// to the context's pool (up to a limit) so that the next compilation reuses
+// memory it already has.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,8 @@ public:
         next_ = p + size;
         return p;
     }
+    // Forgets everything allocated so far; the blocks are filled again.
+    void Rewind();
 
 private:
     void* AllocateSlow(std::size_t size, std::size_t align);
@@ -38,6 +41,7 @@ private:
     char* next_ = nullptr;
     char* end_ = nullptr;
     std::vector<void*> blocks_;  // whole blocks, back to the pool at the end
+    std::size_t current_ = 0;    // the block being filled (with next_ and end_)
     std::vector<void*> large_;   // requests of more than a quarter block
 };
 

@@ -143,12 +143,13 @@ int CodeGen::SlotCount(const Node* list)
 
 Instr* CodeGen::Emit(int opcode, int line)
 {
-    Instr* i = s_.New<Instr>();
+    Instr* i = s_.NewInUnit<Instr>();
     i->opcode = opcode;
     i->line = line;
     if (opcode < kEntryLabel)
         i->size = EncodedSize(InfoOf(static_cast<std::uint8_t>(opcode)).operand);
     i->effect = StackEffect(opcode, 0);
+    s_.unitStoresLocals = s_.unitStoresLocals || opcode == OP_SETLOCAL;
     i->prev = s_.last;
     if (s_.last)
         s_.last->next = i;
@@ -188,12 +189,13 @@ Instr* CodeGen::EmitJump(int opcode, Instr* label, int line)
     Instr* i = Emit(opcode, line);
     i->arg = Instr::Arg::kLabel;
     i->target = label;
+    ++label->references;
     return i;
 }
 
 Instr* CodeGen::NewLabel()
 {
-    Instr* label = s_.New<Instr>();
+    Instr* label = s_.NewInUnit<Instr>();
     label->opcode = kJumpLabel;
     label->value = s_.labelCounter++;
     return label;
@@ -224,7 +226,7 @@ void CodeGen::PushInteger(std::int64_t v, int line)
         PushCount(static_cast<int>(v), line);
         return;
     }
-    Constant* c = s_.New<Constant>();
+    Constant* c = s_.NewInUnit<Constant>();
     c->kind = Constant::kInteger;
     c->integer = v;
     EmitConstant(OP_PUSHCONST, c, line);
@@ -373,7 +375,7 @@ void CodeGen::FixLocals(Instr* after, int declared, int line)
     int n = std::max(declared, scopes_.HighWater());
     if (n <= 0)
         return;
-    Instr* locals = s_.New<Instr>();
+    Instr* locals = s_.NewInUnit<Instr>();
     locals->opcode = OP_LOCALS;
     locals->line = line;
     locals->size = EncodedSize(Operand::kI16);
@@ -389,10 +391,20 @@ void CodeGen::FixLocals(Instr* after, int declared, int line)
     after->next = locals;
 }
 
+void CodeGen::FinishUnit(bool moreUnits)
+{
+    unitDone_(moreUnits);
+    s_.first = s_.last = nullptr;
+    s_.unitStoresLocals = false;
+    s_.unitArena.Rewind();
+}
+
 void CodeGen::Generate()
 {
-    for (const Node* f = s_.functions.first; f; f = f->next)
+    for (const Node* f = s_.functions.first; f; f = f->next) {
         Function(f);
+        FinishUnit(f->next || s_.main.first);
+    }
     if (!s_.main.first)
         return;
     Instr* entry = EmitName(kEntryLabel, ".main", s_.main.first->line);
@@ -400,7 +412,9 @@ void CodeGen::Generate()
     Statements(s_.main.first);
     FixLocals(entry, SlotCount(s_.main.first), s_.main.first->line);
     // The value of a final expression statement stays as the run's result.
-    if (s_.first == entry && s_.last == entry) {
+    // Empty top-level code gets its value at line 0 when it is all there is,
+    // else at the line of the record before it (its entry label).
+    if (s_.last == entry && !s_.functions.first) {
         Emit(OP_PUSHUNDEF, 0);
     } else if (s_.last->opcode == OP_POP) {
         s_.last = s_.last->prev;
@@ -408,11 +422,12 @@ void CodeGen::Generate()
     } else {
         Emit(OP_PUSHUNDEF, s_.last->line);
     }
+    FinishUnit(false);
 }
 
-void GenerateCode(CompilerState& state)
+void GenerateCode(CompilerState& state, const UnitDone& unitDone)
 {
-    CodeGen(state).Generate();
+    CodeGen(state, unitDone).Generate();
 }
 
 } // namespace zelph

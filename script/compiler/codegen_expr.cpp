@@ -75,7 +75,7 @@ void CodeGen::Expression(const Node* n)
     case N_NUMBER:
     case N_STRING:
     case N_REGEXP: {
-        Constant* c = s_.New<Constant>();
+        Constant* c = s_.NewInUnit<Constant>();
         if (n->kind == N_NUMBER) {
             c->kind = Constant::kDouble;
             c->number = n->number;
@@ -160,7 +160,7 @@ void CodeGen::Expression(const Node* n)
             return;
         case '~': {
             Expression(n->a);
-            Constant* c = s_.New<Constant>();
+            Constant* c = s_.NewInUnit<Constant>();
             c->kind = Constant::kInteger;
             c->integer = -1;
             EmitConstant(OP_PUSHCONST, c, line);
@@ -274,7 +274,7 @@ void CodeGen::Expression(const Node* n)
                 PushCount(static_cast<int>(static_cast<std::uint32_t>(p->integer)), p->line);
                 Emit(OP_SETELEM, p->line);
             } else if (p->op == TK_STRING) {
-                Constant* c = s_.New<Constant>();
+                Constant* c = s_.NewInUnit<Constant>();
                 c->kind = Constant::kString;
                 c->text = p->text;
                 EmitConstant(OP_PUSHCONST, c, p->line);

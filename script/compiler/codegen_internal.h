@@ -2,6 +2,7 @@
 // try and switch).
 #pragma once
 
+#include "script/compiler/codegen.h"
 #include "script/compiler/compiler_state.h"
 #include "script/compiler/symbols.h"
 #include "script/vm/opcodes.h"
@@ -30,7 +31,10 @@ inline constexpr int kFinallyValues = -1;
 
 class CodeGen {
 public:
-    explicit CodeGen(CompilerState& state) : s_(state) { contexts_.emplace_back(); }
+    CodeGen(CompilerState& state, const UnitDone& unitDone) : s_(state), unitDone_(unitDone)
+    {
+        contexts_.emplace_back();
+    }
     void Generate();
 
     // Emission.
@@ -65,10 +69,13 @@ public:
     // Emits LOCALS for a code unit after `after` once its body is generated:
     // the declared count, raised to the slots the body really took.
     void FixLocals(Instr* after, int declared, int line);
+    // Hands the finished unit on and starts an empty list.
+    void FinishUnit(bool moreUnits);
 
     JumpContext& Innermost() { return contexts_.back(); }
 
     CompilerState& s_;
+    const UnitDone& unitDone_;
     SymbolScopes scopes_;
     std::vector<JumpContext> contexts_;
 };

@@ -37,10 +37,16 @@ std::optional<ModuleBytes> CompileStream(Context* ctx, ScriptStream& source, std
         state.strictJumps = true;
         try {
             ParseProgram(state);
-            GenerateCode(state);
-            Optimize(state, options | kCompilePass1 | kCompilePass2 | kCompilePass3 | kCompilePass4);
-            LayOut(state);
-            ModuleBytes module = WriteCompiledModule(state);
+            // Each code unit is optimized, laid out and written while its
+            // records are fresh; then they go.
+            ModuleWriter writer(state);
+            const std::uint32_t passes = options | kCompilePass1 | kCompilePass2 | kCompilePass3 | kCompilePass4;
+            GenerateCode(state, [&](bool moreUnits) {
+                Optimize(state, passes, moreUnits);
+                LayOut(state);
+                writer.AddUnit();
+            });
+            ModuleBytes module = writer.Finish();
             LeaveDiagnostics(ctx, state);
             source.Close();
             return module;

@@ -1,5 +1,6 @@
 // The state of one compilation. Tokens, texts and syntax-tree nodes live in its
-// arena until the compilation ends.
+// arena until the compilation ends; the instruction and constant records of a
+// code unit live in the unit arena until the unit is written.
 #pragma once
 
 #include "script/compiler/arena.h"
@@ -49,7 +50,8 @@ struct NodeList {
 
 struct CompilerState {
     CompilerState(Context* context, ScriptStream* sourceStream, std::uint32_t optionBits)
-        : ctx(context), source(sourceStream), diagnostics(ScriptStream::OpenSink()), options(optionBits), arena(context)
+        : ctx(context), source(sourceStream), diagnostics(ScriptStream::OpenSink()), options(optionBits), arena(context),
+          unitArena(context)
     {
     }
     CompilerState(const CompilerState&) = delete;
@@ -60,6 +62,11 @@ struct CompilerState {
     {
         return new (arena.Allocate(sizeof(T), alignof(T))) T();
     }
+    template <typename T>
+    T* NewInUnit()
+    {
+        return new (unitArena.Allocate(sizeof(T), alignof(T))) T();
+    }
     // A NUL-terminated copy in the arena.
     const char* CopyText(std::string_view text);
 
@@ -68,6 +75,7 @@ struct CompilerState {
     std::unique_ptr<ScriptStream> diagnostics;
     std::uint32_t options;
     Arena arena;
+    Arena unitArena;
 
     // Lexer and parser.
     std::string lexText;      // characters of the token being scanned
@@ -81,11 +89,13 @@ struct CompilerState {
     std::vector<const char*> functionNames;  // internal names of the functions being parsed
     int nesting = 0;          // current depth of nested statements and expressions
 
-    // Code generator: the instruction list of the whole compilation.
+    // Code generator: the instruction list of the code unit being built.
     Instr* first = nullptr;
     Instr* last = nullptr;
     int labelCounter = 1;     // jump labels are numbered from 1
     bool strictJumps = true;  // JZ/JNZ for conditions of boolean static type
+    std::uint32_t codeSize = 0;  // bytes of code laid out so far
+    bool unitStoresLocals = false;  // the unit holds a SETLOCAL
 };
 
 Token Scan(CompilerState& state);

@@ -25,18 +25,20 @@ struct Constant {
 struct Instr {
     enum class Arg : std::uint8_t { kNone, kInt, kName, kConstant, kLabel };
 
-    int opcode = 0;
-    int line = 0;
-    int size = 0;              // bytes in the code
+    std::uint16_t opcode = 0;  // an instruction, kEntryLabel or kJumpLabel
+    std::uint8_t size = 0;     // bytes in the code
     Arg arg = Arg::kNone;
+    int line = 0;
     int value = 0;             // small integer operand, or a jump label's number
-    const char* name = nullptr;          // atom operand or entry label name
-    const Constant* constant = nullptr;  // constant operand
-    Instr* target = nullptr;   // jump target label
     int effect = 0;            // net stack effect
     std::uint32_t offset = 0;  // byte offset in the code (layout)
     std::uint32_t live = 0;    // local slots 0..31 live after the record (a label: flowing into it)
-    bool referenced = false;   // jump label: some jump targets it
+    int references = 0;        // jump label: the jumps and TRYs that target it
+    union {
+        const char* name = nullptr;  // atom operand or entry label name
+        const Constant* constant;    // constant operand
+        Instr* target;               // jump target label
+    };
     Instr* prev = nullptr;
     Instr* next = nullptr;
 

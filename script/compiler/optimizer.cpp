@@ -87,6 +87,7 @@ void Peepholes(CompilerState& s)
         bool falseJump = b->opcode == OP_JF || b->opcode == OP_JZ;
         bool trueJump = b->opcode == OP_JT || b->opcode == OP_JNZ;
         if ((a->opcode == OP_PUSHTRUE && falseJump) || (a->opcode == OP_PUSHFALSE && trueJump)) {
+            --b->target->references;
             Remove(s, b);  // never taken
             Remove(s, a);
             continue;
@@ -109,8 +110,11 @@ void ThreadJumps(CompilerState& s)
         Instr* after = r->target->next;
         while (after && after->IsLabel())
             after = after->next;
-        if (after && after->opcode == OP_JMP)
+        if (after && after->opcode == OP_JMP) {
+            --r->target->references;
             r->target = after->target;
+            ++r->target->references;
+        }
     }
 }
 
@@ -196,64 +200,73 @@ void EliminateStoreLoad(CompilerState& s)
     }
 }
 
-bool RemoveDeadCode(CompilerState& s)
+// Dead-code removal. Each round does the three steps: unreferenced jump labels
+// go (when a record follows), the records after RET and JMP up to the next
+// label go, and a JMP to the label right after it goes. The steps run in one
+// walk: the labels a step-2 walk meets are judged as step 1 would have judged
+// them. Only a label losing its last reference can give the next round work,
+// so rounds repeat while that happens. Labels count their references from the
+// moment a jump names them.
+void RemoveDeadCode(CompilerState& s, bool moreUnits)
 {
-    bool changed = false;
-    for (Instr* r = s.first; r; r = r->next)
-        if (r->opcode == kJumpLabel)
-            r->referenced = false;
-    for (Instr* r = s.first; r; r = r->next)
-        if (IsJumpOrTry(r))
-            r->target->referenced = true;
-    for (Instr* r = s.first; r;) {
-        Instr* next = r->next;
-        if (r->opcode == kJumpLabel && !r->referenced && next) {
+    bool again = true;
+    while (again) {
+        again = false;
+        auto removable = [&](const Instr* label) {
+            return label->opcode == kJumpLabel && label->references == 0 && (label->next || moreUnits);
+        };
+        auto drop = [&](Instr* r) {
+            if (IsJumpOrTry(r) && --r->target->references == 0)
+                again = true;
             Remove(s, r);
-            changed = true;
+        };
+        for (Instr* r = s.first; r;) {
+            if (removable(r)) {
+                Instr* next = r->next;
+                Remove(s, r);
+                r = next;
+                continue;
+            }
+            if (r->opcode == OP_RET || r->opcode == OP_JMP) {
+                while (Instr* n = r->next) {
+                    if (n->IsLabel() && !removable(n))
+                        break;
+                    drop(n);
+                }
+                if (r->opcode == OP_JMP && r->target == r->next) {
+                    Instr* next = r->next;
+                    drop(r);
+                    r = next;
+                    continue;
+                }
+            }
+            r = r->next;
         }
-        r = next;
     }
-    for (Instr* r = s.first; r; r = r->next) {
-        if (r->opcode != OP_RET && r->opcode != OP_JMP)
-            continue;
-        while (r->next && !r->next->IsLabel()) {
-            Remove(s, r->next);
-            changed = true;
-        }
-    }
-    for (Instr* r = s.first; r;) {
-        Instr* next = r->next;
-        if (r->opcode == OP_JMP && r->target == next) {
-            Remove(s, r);
-            changed = true;
-        }
-        r = next;
-    }
-    return changed;
 }
 
 } // namespace
 
-void Optimize(CompilerState& s, std::uint32_t passes)
+void Optimize(CompilerState& s, std::uint32_t passes, bool moreUnits)
 {
     if (passes & kCompilePass1)
         Peepholes(s);
     if (passes & kCompilePass2)
         ThreadJumps(s);
-    if (passes & kCompilePass4)
+    if ((passes & kCompilePass4) && s.unitStoresLocals)
         EliminateStoreLoad(s);
     if (passes & kCompilePass3)
-        while (RemoveDeadCode(s)) {
-        }
+        RemoveDeadCode(s, moreUnits);
 }
 
 void LayOut(CompilerState& s)
 {
-    std::uint32_t offset = 0;
+    std::uint32_t offset = s.codeSize;
     for (Instr* r = s.first; r; r = r->next) {
         r->offset = offset;
         offset += static_cast<std::uint32_t>(r->size);
     }
+    s.codeSize = offset;
 }
 
 } // namespace zelph

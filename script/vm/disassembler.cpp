@@ -19,12 +19,13 @@ std::string Hex(std::uint32_t v, int digits)
     return buffer;
 }
 
-// Text for a listing: printable ASCII as it is, the rest escaped.
-std::string Quoted(std::u16string_view text)
+// Text for a listing: printable ASCII as it is, the rest escaped. A pattern keeps
+// its quotes and backslashes (they are part of its own syntax).
+std::string Escaped(std::u16string_view text, bool pattern)
 {
-    std::string out = "\"";
+    std::string out;
     for (char16_t c : text) {
-        if (c == '"' || c == '\\') {
+        if (!pattern && (c == '"' || c == '\\')) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c >= 0x20 && c < 0x7F) {
@@ -35,7 +36,12 @@ std::string Quoted(std::u16string_view text)
             out += "\\u" + Hex(c, 4);
         }
     }
-    return out + "\"";
+    return out;
+}
+
+std::string Quoted(std::u16string_view text)
+{
+    return "\"" + Escaped(text, false) + "\"";
 }
 
 struct Constants {
@@ -117,8 +123,7 @@ Constants ReadConstants(const Module::Section* section)
             pos += 5;
             if (n - pos < bytes)
                 return Malformed(c);
-            std::u16string pattern = text16(bytes);
-            shown = "/" + std::string(pattern.begin(), pattern.end()) + "/";
+            shown = "/" + Escaped(text16(bytes), true) + "/";
             if (flags & 1)
                 shown += 'g';
             if (flags & 2)
