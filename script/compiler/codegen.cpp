@@ -411,16 +411,21 @@ void CodeGen::Generate()
     scopes_.ResetHighWater();
     Statements(s_.main.first);
     FixLocals(entry, SlotCount(s_.main.first), s_.main.first->line);
-    // The value of a final expression statement stays as the run's result.
-    // Empty top-level code gets its value at line 0 when it is all there is,
-    // else at the line of the record before it (its entry label).
-    if (s_.last == entry && !s_.functions.first) {
-        Emit(OP_PUSHUNDEF, 0);
-    } else if (s_.last->opcode == OP_POP) {
+    // The value of a final expression statement stays as the run's result: its
+    // POP goes when it is the very last record. (Not when a label follows it:
+    // jumps to that label arrive without the value.) Otherwise the result is
+    // undefined, pushed at the line of the last instruction (labels have none),
+    // or at line 0 when there is no code at all.
+    if (s_.last->opcode == OP_POP) {
         s_.last = s_.last->prev;
         s_.last->next = nullptr;
+    } else if (s_.last == entry && !s_.functions.first) {
+        Emit(OP_PUSHUNDEF, 0);
     } else {
-        Emit(OP_PUSHUNDEF, s_.last->line);
+        const Instr* last = s_.last;
+        while (last != entry && last->IsLabel())
+            last = last->prev;
+        Emit(OP_PUSHUNDEF, last->line);
     }
     FinishUnit(false);
 }

@@ -1003,6 +1003,16 @@ TEST_F(CodegenTest, DebugInformationNamesTheSourceAndItsLines)
               "  SETGLOBAL y\n");
 }
 
+TEST_F(CodegenTest, ResultOfTopLevelCodeTakesTheLineOfItsLastInstruction)
+{
+    DisassemblyOptions lines;
+    lines.offsets = false;
+    lines.header = false;
+    std::string listing = Disassembly("x = 1;\nif (a) b();", kCompileDebugInfo, lines);
+    // No line record for line 0 at the end.
+    EXPECT_TRUE(listing.ends_with("  JMP L1\nL1:\n  PUSHUNDEF\n")) << listing;
+}
+
 TEST_F(CodegenTest, SourceOfOnlyFunctionsHasNoMainEntry)
 {
     DisassemblyOptions header;

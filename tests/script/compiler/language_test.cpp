@@ -56,6 +56,9 @@ TEST_F(LanguageTest, Expressions)
         {"o = {p: 1}; delete o.p; o.p;", "undefined"},
         {"x = 5;", "int:5"},
         {"var x;", "undefined"},
+        {"if (1) 5;", "undefined"},  // only a final expression statement gives the result
+        {"c = 1; L: { if (c) break L; 5; }", "undefined"},
+        {"c = 0; L: { if (c) break L; 5; }", "undefined"},
     };
     Check(programs);
 }
