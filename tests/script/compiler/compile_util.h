@@ -56,28 +56,36 @@ protected:
 
     std::string Disassembly(const std::string& source, std::uint32_t options, const DisassemblyOptions& o)
     {
-        auto bytes = CompileString(ctx, source, options);
-        if (!bytes)
-            return std::string("failed: ") + Message(ctx);
-        auto module = ReadModuleFromMemory(*bytes);
-        if (!module)
-            return "failed: unreadable module";
-        return Disassemble(*module, o);
+        std::string failure;
+        auto module = Compiled(source, options, failure);
+        return module ? Disassemble(*module, o) : failure;
     }
 
     // Compiles and runs the source: the result register described (see
     // Describe), or "failed: " and the message when compiling or running failed.
     std::string Run(const std::string& source, std::uint32_t options = 0)
     {
-        auto bytes = CompileString(ctx, source, options);
-        if (!bytes)
-            return std::string("failed: ") + Message(ctx);
-        auto module = ReadModuleFromMemory(*bytes);
+        std::string failure;
+        auto module = Compiled(source, options, failure);
         if (!module)
-            return "failed: unreadable module";
+            return failure;
         if (!LoadModule(ctx, *module))
             return std::string("failed: ") + Message(ctx);
         return Describe(ctx->result);
+    }
+
+    // The module of the source, or null with "failed: " and why.
+    std::unique_ptr<Module> Compiled(const std::string& source, std::uint32_t options, std::string& failure)
+    {
+        auto bytes = CompileString(ctx, source, options);
+        if (!bytes) {
+            failure = std::string("failed: ") + Message(ctx);
+            return nullptr;
+        }
+        auto module = ReadModuleFromMemory(*bytes);
+        if (!module)
+            failure = "failed: unreadable module";
+        return module;
     }
 
     // What `log` recorded so far (one line per call), then cleared.
