@@ -20,6 +20,16 @@ inline const Value* Receiver(void* self)
     return static_cast<const Value*>(self);
 }
 
+// A global function: a class with only a call operation, registered as the
+// global of its name.
+inline NativeClass* DefineGlobalFunction(Context* ctx, const char* name, NativeCall call)
+{
+    NativeClass* cls = NewNativeClass(ctx);
+    cls->call = call;
+    DefineGlobalClass(ctx, name, cls);
+    return cls;
+}
+
 // A class registered as the global of its name with only a method operation.
 inline NativeClass* NewMethodClass(Context* ctx, const char* name, NativeMethod method)
 {

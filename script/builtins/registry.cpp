@@ -5,6 +5,7 @@ namespace zelph {
 std::span<const Registration> StandardRegistrations()
 {
     static const Registration table[] = {
+        RegisterGlobalFunctions,
         RegisterArray,
         RegisterBoolean,
         RegisterFunction,

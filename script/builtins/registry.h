@@ -11,6 +11,7 @@ namespace zelph {
 
 std::span<const Registration> StandardRegistrations();
 
+void RegisterGlobalFunctions(Context* ctx);
 void RegisterArray(Context* ctx);
 void RegisterBoolean(Context* ctx);
 void RegisterFunction(Context* ctx);

@@ -68,6 +68,16 @@ bool CallValue(Context* ctx, const Value* self, const Value& callee, const Value
     });
 }
 
+bool CallGlobal(Context* ctx, const char* name, const Value& fn, const Value* args)
+{
+    if (!name)
+        return CallValue(ctx, nullptr, fn, args);
+    Value callee;
+    if (!Protected(ctx, [&] { callee = ctx->globals[InternAtom(ctx, name)]; }))
+        return false;
+    return CallValue(ctx, nullptr, callee, args);
+}
+
 bool CallMethod(Context* ctx, const Value& receiver, Atom name, const Value* args)
 {
     if (!args)

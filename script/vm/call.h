@@ -18,4 +18,8 @@ bool CallMethod(Context* ctx, const Value& receiver, Atom name, const Value* arg
 // operation; the result goes to the result register.
 bool CallValue(Context* ctx, const Value* self, const Value& callee, const Value* args);
 
+// The global of that name (interned), or fn when the name is null, called as
+// CallValue with no `this`.
+bool CallGlobal(Context* ctx, const char* name, const Value& fn, const Value* args);
+
 } // namespace zelph

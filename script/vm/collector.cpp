@@ -111,6 +111,7 @@ std::size_t Collect(Context* ctx)
             MarkValue(ctx, *v);
     MarkValue(ctx, ctx->result);
     MarkValue(ctx, ctx->thrown);
+    MarkValue(ctx, ctx->fault);
     for (const Value* v : ctx->tempRoots)
         MarkValue(ctx, *v);
     // Running functions stay alive even when no global holds them any more.

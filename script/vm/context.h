@@ -89,6 +89,9 @@ struct Context {
     std::vector<Frame> frames;      // script frames of every active run
     std::vector<Handler> handlers;  // innermost last
     Value thrown;                   // the Value a THROW is carrying
+    // The function whose code held the saved position when a run was last
+    // abandoned (kept for SourcePosition after its frames are gone).
+    Value fault;
     int runDepth = 0;               // interpreter runs in progress
     NativeClass* activeXClass = nullptr;  // its objects take GETELEM through "Item"
 

@@ -1,6 +1,7 @@
 #include "script/vm/error.h"
 
 #include "script/vm/context.h"
+#include "script/vm/source_position.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,8 +45,7 @@ ProtectedScope::~ProtectedScope()
 void ProtectedScope::Restore()
 {
     ctx_->sp = sp_;
-    if (ctx_->frames.size() > frames_)
-        ctx_->frames.erase(ctx_->frames.begin() + static_cast<std::ptrdiff_t>(frames_), ctx_->frames.end());
+    DropFrames(ctx_, frames_);
 }
 
 void SetMessage(Context* ctx, std::string_view text)

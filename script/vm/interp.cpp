@@ -13,6 +13,7 @@
 #include "script/vm/opcodes.h"
 #include "script/vm/operators.h"
 #include "script/vm/property.h"
+#include "script/vm/source_position.h"
 #include "script/vm/string_record.h"
 
 #include <chrono>
@@ -142,9 +143,7 @@ private:
 
     void Abandon()
     {
-        auto& frames = ctx_->frames;
-        if (frames.size() > frameBase_)
-            frames.erase(frames.begin() + static_cast<std::ptrdiff_t>(frameBase_), frames.end());
+        DropFrames(ctx_, frameBase_);
         if (ctx_->handlers.size() > handlerBase_)
             ctx_->handlers.resize(handlerBase_);
     }

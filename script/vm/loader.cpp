@@ -173,7 +173,10 @@ void ExecuteModule(Context* ctx, const Module& module, const std::vector<Functio
 {
     const Module::Section* code = module.Find(kCodeSection);
     const Module::Section* debugSection = module.Find(kDebugSection);
-    const std::vector<std::uint8_t>* debug = debugSection ? &debugSection->data : nullptr;
+    // An empty debug section (what the compiler writes without the option)
+    // holds no debug information.
+    const std::vector<std::uint8_t>* debug =
+        debugSection && !debugSection->data.empty() ? &debugSection->data : nullptr;
     CodeObject* main = nullptr;
     ValueRoot mainRoot(ctx);
     for (std::size_t i = 0; i < functions.size(); ++i) {
