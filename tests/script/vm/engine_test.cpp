@@ -130,7 +130,8 @@ TEST_F(EngineTest, RunFileDecidesBetweenSourceAndModule)
 
 TEST_F(EngineTest, EvalsRunsASourceFile)
 {
-    std::string path = WriteFile("lib.zps", "function twice(x) { return 2 * x; } 'loaded';");
+    // Forward slashes: a backslash would start an escape in the script's string.
+    std::string path = fs::path(WriteFile("lib.zps", "function twice(x) { return 2 * x; } 'loaded';")).generic_string();
     std::string script = "r = evals('" + path + "'); r + twice(21);";
     EXPECT_EQ(Run(script.c_str()), "str:loaded42");
     EXPECT_EQ(Run("evals(5);"), "undefined");
